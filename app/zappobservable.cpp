@@ -1,0 +1,404 @@
+#include "zappobservable.h"
+
+#include "app/zdevicetypes.h"
+#include "device/zchlmonitor.h"
+#include "device/zclock.h"
+#include "device/zcomthread.h"
+#include "device/zprotocol.h"
+#include "device/zrealbox.h"
+#include "device/zrunconfiguration.h"
+#include "device/zstopmonitor.h"
+#include "device/zusbbridge.h"
+#include "device/zusblink.h"
+
+#include <algorithm>
+#include <cassert>
+#include <chrono>
+#include <cmath>
+
+namespace {
+
+// While watching the duration the trigger thread looks at its clock this often.
+constexpr auto DurationCheckPeriod = std::chrono::milliseconds(1);
+// Milliseconds the duration is compared in: changes below a microsecond are no change.
+constexpr double DurationTolerance = 1e-9;
+
+bool isTrigger(int trigger, int last)
+{
+    return trigger >= TriggerManual && trigger <= last;
+}
+
+} // namespace
+
+ZAppObservable::ZAppObservable(BridgeFactory bridgeFactory, QObject *parent)
+    : QThread(parent)
+    , ZObservable<ZAppObservable>(AppObservableId)
+    , m_bridgeFactory(std::move(bridgeFactory))
+{
+    connect(this, &ZAppObservable::startSample, this, &ZAppObservable::onStartSample);
+    connect(this, &ZAppObservable::stopSample, this, &ZAppObservable::onStopSample);
+}
+
+ZAppObservable::~ZAppObservable()
+{
+    stopTriggerThread();
+    finishSample();
+    deleteLink();
+    while (!m_boxes.empty()) {
+        delete m_boxes.back();
+        m_boxes.pop_back();
+    }
+    m_activeBox = nullptr;
+    detachAll();
+}
+
+QString ZAppObservable::boxTypeName(int boxType)
+{
+    return ::boxTypeName(boxType);
+}
+
+void ZAppObservable::setBoxType(int boxType)
+{
+    if (boxType == m_boxType)
+        return;
+    // The box is about to go: a run that is still active ends first.
+    if (isSampling())
+        onStopSample();
+    m_boxType = boxType;
+    if (m_activeBox)
+        removeBox(m_activeBox);
+    // The next start opens the bridge afresh, at the new type's speed and, on the
+    // simulated box, with the new type's channels.
+    deleteLink();
+    if (boxType != 0)
+        addBox(new ZRealBox(this, boxType));
+    m_readCoefs = true;
+    notify(BoxTypeChanged);
+}
+
+bool ZAppObservable::addBox(ZBox *box)
+{
+    if (!box || std::find(m_boxes.begin(), m_boxes.end(), box) != m_boxes.end())
+        return false;
+    if (auto *realBox = dynamic_cast<ZRealBox *>(box)) {
+        m_activeBox = realBox;
+        m_boxes.insert(m_boxes.begin(), box);
+        notify(ActiveBoxChanged);
+        notify(RealBoxAdded);
+    } else {
+        m_boxes.push_back(box);
+        notify(PlaybackBoxAdded);
+    }
+    return true;
+}
+
+bool ZAppObservable::removeBox(ZBox *box)
+{
+    const auto it = std::find(m_boxes.begin(), m_boxes.end(), box);
+    if (!box || it == m_boxes.end())
+        return false;
+    if (box == m_activeBox && isSampling())
+        onStopSample();
+    m_boxes.erase(it);
+    delete box;
+    if (box == m_activeBox) {
+        m_activeBox = nullptr;
+        notify(ActiveBoxChanged);
+    }
+    notify(BoxRemoved);
+    return true;
+}
+
+bool ZAppObservable::setStartTrigger(int trigger)
+{
+    if (!isTrigger(trigger, TriggerFalling) || trigger == m_startTrigger.load())
+        return false;
+    m_startTrigger.store(trigger);
+    notify(StartTriggerChanged);
+    return true;
+}
+
+bool ZAppObservable::setStopTrigger(int trigger)
+{
+    if (!isTrigger(trigger, TriggerTimeOut) || trigger == m_stopTrigger.load())
+        return false;
+    m_stopTrigger.store(trigger);
+    notify(StopTriggerChanged);
+    return true;
+}
+
+bool ZAppObservable::setDuration(double seconds)
+{
+    if (std::isnan(seconds) || seconds < 0.0)
+        return false;
+    if (std::fabs(m_duration.load() - seconds) * 1000.0 < DurationTolerance)
+        return false;
+    m_duration.store(seconds);
+    notify(DurationChanged);
+    return true;
+}
+
+bool ZAppObservable::hasSamples() const
+{
+    return m_activeBox && m_activeBox->hasSamples();
+}
+
+// ---------------------------------------------------------------------------------------
+// Starting and stopping
+
+bool ZAppObservable::connectBox()
+{
+    if (!m_activeBox || isSampling() || isRunning())
+        return false;
+    if (!openLink())
+        return false;
+    if (m_readCoefs)
+        readCalibrations();
+
+    setSampling(true);
+    m_started.store(m_startTrigger.load() == TriggerManual);
+    m_risingDetector.reset();
+    m_fallingDetector.reset();
+    m_stop.store(false);
+    start();
+    return true;
+}
+
+bool ZAppObservable::openLink()
+{
+    if (m_link) {
+        if (m_link->sync(HandshakeTimeoutMs))
+            return true;
+        deleteLink();
+    }
+    if (!m_bridgeFactory)
+        return false;
+    m_link = std::make_unique<ZUsbLink>(m_bridgeFactory(m_boxType), 0, baudRateOf(m_boxType));
+    return m_link->sync(HandshakeTimeoutMs);
+}
+
+void ZAppObservable::readCalibrations()
+{
+    const ZDeviceType *row = deviceType(m_boxType);
+    if (!row)
+        return;
+    m_readCoefs = false;
+    for (ZAnalogIn *channel : m_activeBox->analogIns()) {
+        double gain = 1.0;
+        double offset = 0.0;
+        if (m_link->readCalibration(channelOf(channel->id()), row->calibrationSetCode, &gain,
+                                    &offset)) {
+            channel->setCalibration(gain, offset);
+        } else {
+            // Ask again at the next start rather than never.
+            m_readCoefs = true;
+        }
+    }
+}
+
+bool ZAppObservable::requestStop()
+{
+    if (!isSampling())
+        return false;
+    emit stopSample();
+    return true;
+}
+
+bool ZAppObservable::onStartSample()
+{
+    // A start that arrives queued after the run has ended, or twice, changes nothing.
+    if (!isSampling() || !m_started.load() || m_comThread)
+        return false;
+    if (!m_activeBox || !m_link || !m_link->device())
+        return false;
+
+    m_activeBox->setSampling(true);
+    notify(SampleStarted);
+    m_comThread = std::make_unique<ZComThread>(m_link->device(), [this] { return isSampling(); });
+    queueRunConfiguration();
+    if (!buildMonitors()) {
+        m_comThread.reset();
+        return false;
+    }
+    return true;
+}
+
+void ZAppObservable::queueRunConfiguration()
+{
+    for (const ZByteArray &frame : runConfiguration(*m_activeBox))
+        m_comThread->postCommand(frame);
+}
+
+// One monitor per selected analog input and edge counter and per digital input; the
+// fastest selected channel paces the requests. An edge stop trigger needs digital
+// input 0 sampled at least as fast as that channel.
+bool ZAppObservable::buildMonitors()
+{
+    m_monitors.clear();
+    ZInChannel *candidate = nullptr;
+    ZChlMonitor *candidateMonitor = nullptr;
+    ZChlMonitor *digitIn0Monitor = nullptr;
+    const auto consider = [&](ZInChannel *channel, ZChlMonitor *monitor) {
+        if (!candidate || channel->interval() < candidate->interval()) {
+            candidate = channel;
+            candidateMonitor = monitor;
+        }
+    };
+    const auto addMonitor = [this](ZInChannel *channel) {
+        m_monitors.push_back(std::make_unique<ZChlMonitor>(channel));
+        return m_monitors.back().get();
+    };
+
+    for (ZAnalogIn *channel : m_activeBox->analogIns())
+        if (channel->isSelected())
+            consider(channel, addMonitor(channel));
+    for (ZEdgeCnt *channel : m_activeBox->edgeCnts())
+        if (channel->isSelected())
+            consider(channel, addMonitor(channel));
+    for (ZDigitIn *channel : m_activeBox->digitIns()) {
+        ZChlMonitor *monitor = addMonitor(channel);
+        if (!digitIn0Monitor)
+            digitIn0Monitor = monitor;
+        if (channel->isSelected())
+            consider(channel, monitor);
+    }
+
+    const int stop = m_stopTrigger.load();
+    if ((stop == TriggerRising || stop == TriggerFalling) && !m_activeBox->digitIns().empty()) {
+        ZDigitIn *digitIn0 = m_activeBox->digitIns().front();
+        if (!digitIn0->isSelected()) {
+            digitIn0->setSelected(true);
+            if (candidate)
+                digitIn0->setInterval(candidate->interval());
+        } else if (candidate && candidate->interval() < digitIn0->interval()) {
+            digitIn0->setInterval(candidate->interval());
+        }
+    }
+
+    ZChlMonitor *pacing = candidateMonitor ? candidateMonitor : digitIn0Monitor;
+    if (!pacing)
+        return false;
+    m_comThread->setMonitors(&m_monitors, std::make_unique<ZChlMonitor>(*pacing));
+    return true;
+}
+
+bool ZAppObservable::onStopSample()
+{
+    // A stop that arrives queued after the run has ended changes nothing.
+    if (!isSampling())
+        return false;
+    stopTriggerThread();
+    return finishSample();
+}
+
+bool ZAppObservable::finishSample()
+{
+    if (m_activeBox && m_activeBox->isSampling()) {
+        m_activeBox->setSampling(false);
+        notify(SampleFinished);
+    } else if (isSampling()) {
+        notify(SampleCanceled);
+    }
+    setSampling(false);
+    stopTriggerThread();
+    m_comThread.reset();
+    m_monitors.clear();
+    if (m_link && m_link->device())
+        m_link->device()->clearInterrupt();
+    return true;
+}
+
+void ZAppObservable::stopTriggerThread()
+{
+    m_stop.store(true, std::memory_order_release);
+    if (m_link && m_link->device() && !m_comThread)
+        m_link->device()->interrupt();
+    {
+        std::lock_guard<std::mutex> lock(m_sleepMutex);
+    }
+    m_sleepWake.notify_all();
+    wait();
+}
+
+void ZAppObservable::deleteLink()
+{
+    if (m_link)
+        m_link->close();
+    m_link.reset();
+}
+
+// ---------------------------------------------------------------------------------------
+// Output writes during a run
+
+bool ZAppObservable::sendAnalogOut(int channel, quint16 code)
+{
+    if (!m_activeBox || !m_link || !m_comThread)
+        return false;
+    return m_comThread->postCommand(ZProtocol::analogOutValueFrame(channel, code));
+}
+
+bool ZAppObservable::sendDigitOut(int channel, quint8 status)
+{
+    if (!m_activeBox || !m_link || !m_comThread)
+        return false;
+    return m_comThread->postCommand(ZProtocol::digitOutValueFrame(channel, status));
+}
+
+// ---------------------------------------------------------------------------------------
+// The trigger thread
+
+void ZAppObservable::run()
+{
+    if (!m_activeBox || !m_link)
+        return;
+    std::unique_ptr<ZStopMonitor> stopMonitor;
+    bool firstStartedPass = true;
+    ZStopwatch runClock;
+    while (!stopRequested()) {
+        if (!m_started.load()) {
+            if (pollStartTrigger())
+                m_started.store(true);
+            continue;
+        }
+        if (firstStartedPass) {
+            firstStartedPass = false;
+            runClock.restart();
+            const int stop = m_stopTrigger.load();
+            if (stop == TriggerRising || stop == TriggerFalling) {
+                assert(!m_activeBox->digitIns().empty() && "!dgtIns.empty()");
+                stopMonitor = std::make_unique<ZStopMonitor>(
+                    stop == TriggerRising ? &m_risingDetector : &m_fallingDetector);
+                connect(stopMonitor.get(), &ZStopMonitor::stopSample, this,
+                        &ZAppObservable::onStopSample);
+                stopMonitor->attach(m_activeBox->digitIns().front());
+            }
+            emit startSample();
+        }
+        if (m_stopTrigger.load() == TriggerTimeOut
+            && runClock.elapsedMs() >= m_duration.load() * 1000.0) {
+            emit stopSample();
+            break;
+        }
+        std::unique_lock<std::mutex> lock(m_sleepMutex);
+        m_sleepWake.wait_for(lock, DurationCheckPeriod, [this] { return stopRequested(); });
+    }
+    // Detaching waits for a notification in progress on the communication thread.
+    stopMonitor.reset();
+}
+
+// One poll of digital input 0; true when the chosen start edge was seen.
+bool ZAppObservable::pollStartTrigger()
+{
+    const ZByteArray poll = ZProtocol::digitInLevelFrame();
+    ZByteArray answer(5);
+    if (!m_link->transact(poll, &answer, PollTimeoutMs))
+        return false;
+    if (answer.length() != poll.length() + 3)
+        return false;
+    const bool level = answer[6] != 0;
+    m_risingDetector.feed(level);
+    m_fallingDetector.feed(level);
+    const int start = m_startTrigger.load();
+    return (start == TriggerRising && m_risingDetector.fired())
+        || (start == TriggerFalling && m_fallingDetector.fired());
+}

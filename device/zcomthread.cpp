@@ -1,0 +1,134 @@
+#include "zcomthread.h"
+
+#include "device/zchlmonitor.h"
+#include "device/zprotocol.h"
+#include "device/zusbbridge.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+
+namespace {
+
+constexpr unsigned ReceiveBufferSize = 512;
+// Sleep at most this long between looks at the pacing monitor, so a clock that is not
+// the steady one (tests, benchmarks) is still followed.
+constexpr double MaxIdleSleepMs = 50.0;
+
+} // namespace
+
+ZComThread::ZComThread(ZUsbDevice *device, SamplingGate sampling,
+                       const ZClock &clock, QObject *parent)
+    : QThread(parent)
+    , m_device(device)
+    , m_sampling(std::move(sampling))
+    , m_clock(clock)
+{
+}
+
+ZComThread::~ZComThread()
+{
+    requestStop();
+    wait();
+}
+
+bool ZComThread::postCommand(const ZByteArray &frame)
+{
+    return m_queue.push(frame);
+}
+
+void ZComThread::setMonitors(const std::vector<std::unique_ptr<ZChlMonitor>> *monitors,
+                             std::unique_ptr<ZChlMonitor> pacing)
+{
+    assert((nullptr == m_monitors) && (nullptr != monitors));
+    assert((nullptr == m_monitor) && (nullptr != pacing));
+    m_monitors = monitors;
+    m_monitor = std::move(pacing);
+    m_intake = std::make_unique<ZSampleIntake>(*m_monitors, m_sampling, m_clock);
+    start();
+}
+
+void ZComThread::requestStop()
+{
+    m_stop.store(true, std::memory_order_release);
+    if (m_device)
+        m_device->interrupt();
+    m_queue.wake();
+}
+
+void ZComThread::run()
+{
+    if (!m_device || !m_intake)
+        return;
+    const ZByteArray sampleRequest = ZProtocol::sampleRequestFrame();
+    m_intake->startClock();
+    ZByteArray frame(sampleRequest.maxSize());
+    while (!stopRequested()) {
+        if (!nextFrame(&frame, sampleRequest))
+            continue;
+        send(frame, AnswerTimeoutMs, true);
+    }
+    // The last word of every run: the box stops sampling. The stop that ended the loop
+    // must not end this wait as well.
+    m_device->clearInterrupt();
+    send(ZProtocol::probeFrame(), FinalAnswerTimeoutMs, false);
+}
+
+// The next frame to send: queued frames by priority, with a sample request added each
+// time the pacing monitor is due. False (after sleeping) when there is nothing to send.
+bool ZComThread::nextFrame(ZByteArray *frame, const ZByteArray &sampleRequest)
+{
+    if (m_queue.size() < MaxQueuedFrames && m_monitor->due())
+        m_queue.push(sampleRequest);
+    if (m_queue.pop(frame))
+        return true;
+    m_queue.waitForWork(std::min(m_monitor->msUntilDue(), MaxIdleSleepMs));
+    return false;
+}
+
+// Writes a frame and waits for its answer. A frame whose write fails is dropped.
+bool ZComThread::send(const ZByteArray &frame, int answerTimeoutMs, bool stopEndsWait)
+{
+    unsigned written = 0;
+    if (m_device->write(frame.data(), frame.length(), &written) != UsbOk)
+        return false;
+    return receive(answerTimeoutMs, stopEndsWait);
+}
+
+// Reads and assembles until one frame completes or the limit passes. Every completed
+// frame is dispatched; bytes behind it start the next frame.
+bool ZComThread::receive(int limitMs, bool stopEndsWait)
+{
+    unsigned char buffer[ReceiveBufferSize];
+    bool done = false;
+    const ZStopwatch waited;
+    while (!done) {
+        const double left = limitMs - waited.elapsedMs();
+        if (left <= 0.0 || (stopEndsWait && stopRequested()))
+            break;
+        unsigned waiting = 0;
+        const int status = m_device->waitForBytes(int(std::ceil(left)), &waiting);
+        if (status == UsbInterrupted) {
+            if (stopEndsWait)
+                break;
+            m_device->clearInterrupt();
+            continue;
+        }
+        if (status != UsbOk)
+            break; // the box is gone; the loop goes on until stopped
+        if (waiting == 0)
+            continue;
+        unsigned got = 0;
+        if (m_device->read(buffer, std::min(waiting, ReceiveBufferSize), &got) != UsbOk)
+            break;
+        m_assembler.feedAll(buffer, got, [&](const ZByteArray &answer) {
+            done = true;
+            if (answer.length() > ZProtocol::AnswerHeaderLength
+                && (answer[ZProtocol::AnswerHeaderLength] & 7) == 0) {
+                m_intake->dispatch(answer);
+            }
+        });
+    }
+    m_appended.store(m_intake->appended(), std::memory_order_relaxed);
+    return done;
+}

@@ -1,0 +1,322 @@
+#include "device/zchlmonitor.h"
+#include "device/zclock.h"
+#include "device/zcommandqueue.h"
+#include "device/zedgedetector.h"
+#include "device/zprotocol.h"
+#include "device/zsampleintake.h"
+#include "device/zstopmonitor.h"
+#include "model/zanalogin.h"
+#include "model/zdigitin.h"
+#include "model/zedgecnt.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+
+// An answer frame to a sample request holding the given records (descriptor + data).
+ZByteArray sampleAnswer(const QByteArray &records)
+{
+    const unsigned payload = 1 + records.size();
+    ZByteArray frame(4 + payload);
+    for (unsigned char b : { 0xAA, unsigned((payload >> 16) & 0xFF), unsigned((payload >> 8) & 0xFF),
+                             unsigned(payload & 0xFF), 0x20u })
+        frame.append(b);
+    for (char c : records)
+        frame.append(static_cast<unsigned char>(c));
+    return frame;
+}
+
+QByteArray analogRecord(int channel, int raw)
+{
+    const unsigned code = unsigned(raw) & 0xFFFFFF;
+    return QByteArray { char(channel), char(code >> 16), char(code >> 8), char(code) };
+}
+
+QByteArray digitRecord(int channel, int level)
+{
+    return QByteArray { char(0x40 | channel), char(level) };
+}
+
+QByteArray counterRecord(int channel, quint32 count)
+{
+    return QByteArray { char(0x80 | channel), char(count >> 24), char(count >> 16),
+                        char(count >> 8), char(count) };
+}
+
+class AnalogIn : public ZAnalogIn
+{
+public:
+    explicit AnalogIn(int channel)
+        : ZAnalogIn(componentId(AnalogInKind, channel))
+    {
+    }
+};
+
+} // namespace
+
+class TestPacing : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void edgeDetector_data();
+    void edgeDetector();
+    void commandQueueOrder_data();
+    void commandQueueOrder();
+    void commandQueueRefusesIncompleteFrames();
+    void commandQueueWakes();
+    void monitorThinsAStream();
+    void monitorCarriesLateness();
+    void intakeRoutesRecords();
+    void intakeStopsAtUnmonitoredChannel();
+    void intakeIgnoresWhileNotSampling();
+    void stopMonitorEmitsOnEdge();
+};
+
+void TestPacing::edgeDetector_data()
+{
+    QTest::addColumn<bool>("target");
+    QTest::addColumn<QList<int>>("levels");
+    QTest::addColumn<QList<int>>("fired"); // fired() after each feed
+    QTest::newRow("rising 1 0 1") << true << QList<int> { 1, 0, 1 } << QList<int> { 0, 0, 1 };
+    QTest::newRow("rising 0 1") << true << QList<int> { 0, 1 } << QList<int> { 0, 1 };
+    QTest::newRow("rising 1 1 1") << true << QList<int> { 1, 1, 1 } << QList<int> { 0, 0, 0 };
+    QTest::newRow("rising twice") << true << QList<int> { 0, 1, 1, 0, 1 }
+                                  << QList<int> { 0, 1, 0, 0, 1 };
+    QTest::newRow("falling 1 0") << false << QList<int> { 1, 0 } << QList<int> { 0, 1 };
+    QTest::newRow("falling 0 1 0") << false << QList<int> { 0, 1, 0 } << QList<int> { 0, 0, 1 };
+}
+
+void TestPacing::edgeDetector()
+{
+    QFETCH(bool, target);
+    QFETCH(QList<int>, levels);
+    QFETCH(QList<int>, fired);
+    ZEdgeDetector detector(target);
+    QList<int> seen;
+    for (int level : levels)
+        seen << int(detector.feed(level != 0));
+    QCOMPARE(seen, fired);
+    detector.reset();
+    QVERIFY(!detector.fired());
+    QCOMPARE(detector.targetLevel(), target);
+}
+
+void TestPacing::commandQueueOrder_data()
+{
+    QTest::addColumn<QList<int>>("pushed");
+    QTest::addColumn<QList<int>>("sent");
+    QTest::newRow("mixed") << QList<int> { 0x20, 0x0A, 0x03, 0x13 } << QList<int> { 0x03, 0x13, 0x0A, 0x20 };
+    QTest::newRow("every opcode") << QList<int> { 0xF0, 0x20, 0x08, 0x0A, 0x02, 0x23, 0x1B, 0x13, 0x0B, 0x03 }
+                                  << QList<int> { 0x03, 0x0B, 0x13, 0x1B, 0x23, 0x02, 0x0A, 0x08, 0x20, 0xF0 };
+}
+
+void TestPacing::commandQueueOrder()
+{
+    QFETCH(QList<int>, pushed);
+    QFETCH(QList<int>, sent);
+    ZCommandQueue queue;
+    for (int opcode : pushed) {
+        ZByteArray frame(3);
+        for (unsigned char b : { 0xAA, 0x01, opcode })
+            frame.append(b);
+        QVERIFY(queue.push(frame));
+    }
+    QList<int> order;
+    ZByteArray frame(3);
+    while (queue.pop(&frame))
+        order << frame[2];
+    QCOMPARE(order, sent);
+}
+
+void TestPacing::commandQueueRefusesIncompleteFrames()
+{
+    ZCommandQueue queue;
+    ZByteArray partial(5);
+    partial.append(0xAA);
+    QVERIFY(!queue.push(partial));
+    QCOMPARE(queue.size(), std::size_t(0));
+
+    // Frames of one priority keep their order: two quick output changes.
+    QVERIFY(queue.push(ZProtocol::digitOutValueFrame(0, 1)));
+    QVERIFY(queue.push(ZProtocol::digitOutValueFrame(0, 0)));
+    QVERIFY(queue.push(ZProtocol::digitOutValueFrame(1, 1)));
+    ZByteArray frame(1);
+    QList<QPair<int, int>> seen;
+    while (queue.pop(&frame))
+        seen << qMakePair(int(frame[3]), int(frame[5]));
+    QCOMPARE(seen, (QList<QPair<int, int>> { { 0, 1 }, { 0, 0 }, { 1, 1 } }));
+}
+
+void TestPacing::commandQueueWakes()
+{
+    ZCommandQueue queue;
+    QElapsedTimer timer;
+    timer.start();
+    std::thread pusher([&queue] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        queue.push(ZProtocol::probeFrame());
+    });
+    queue.waitForWork(60000);
+    pusher.join();
+    QCOMPARE(queue.size(), std::size_t(1));
+    QVERIFY(timer.elapsed() < 30000); // woken by the push, not by the time limit
+
+    queue.wake();
+    timer.restart();
+    queue.clear();
+    queue.waitForWork(60000); // an earlier wake() ends the next wait
+    QVERIFY(timer.elapsed() < 30000);
+}
+
+void TestPacing::monitorThinsAStream()
+{
+    ZManualClock clock;
+    AnalogIn channel(0);
+    channel.setInterval(10.0);
+    ZChlMonitor monitor(&channel, clock);
+    int taken = 0;
+    QList<int> takenAt;
+    for (int step = 1; step <= 500; ++step) { // a 2 ms stream for one second
+        clock.advanceMs(2.0);
+        if (monitor.due()) {
+            ++taken;
+            if (takenAt.size() < 3)
+                takenAt << step;
+        }
+    }
+    QCOMPARE(takenAt, (QList<int> { 5, 10, 15 })); // every fifth sample
+    QCOMPARE(taken, 100);
+    QCOMPARE(monitor.carry(), 0.0);
+}
+
+void TestPacing::monitorCarriesLateness()
+{
+    ZManualClock clock;
+    AnalogIn channel(0);
+    channel.setInterval(10.0);
+    ZChlMonitor monitor(&channel, clock);
+    clock.advanceMs(13.0); // 3 ms late
+    QVERIFY(monitor.due());
+    QCOMPARE(monitor.carry(), 3.0);
+    QCOMPARE(monitor.msUntilDue(), 7.0);
+    clock.advanceMs(6.0);
+    QVERIFY(!monitor.due());
+    clock.advanceMs(1.0); // 7 ms after the late one is due again
+    QVERIFY(monitor.due());
+    QCOMPARE(monitor.carry(), 0.0);
+
+    // A jittery 3 ms stream keeps the long-run average at the channel's rate.
+    int taken = 0;
+    for (int step = 0; step < 3000; ++step) {
+        clock.advanceMs(step % 2 ? 2.0 : 4.0);
+        taken += monitor.due();
+    }
+    QVERIFY2(qAbs(taken - 900) <= 1, qPrintable(QString::number(taken)));
+}
+
+void TestPacing::intakeRoutesRecords()
+{
+    ZManualClock clock;
+    AnalogIn analog(2);
+    ZDigitIn digit(componentId(DigitInKind, 0));
+    ZEdgeCnt counter(componentId(EdgeCntKind, 1));
+    ZDigitIn unselected(componentId(DigitInKind, 1));
+    analog.setRange(1);
+    digit.setSelected(true);
+    for (ZInChannel *c : std::initializer_list<ZInChannel *> { &analog, &digit, &counter, &unselected })
+        c->setInterval(c->minInterval());
+
+    std::vector<std::unique_ptr<ZChlMonitor>> monitors;
+    for (ZInChannel *c : std::initializer_list<ZInChannel *> { &analog, &counter, &digit, &unselected })
+        monitors.push_back(std::make_unique<ZChlMonitor>(c, clock));
+    ZSampleIntake intake(monitors, [] { return true; }, clock);
+    intake.startClock();
+    clock.advanceMs(1.0); // every channel is at its 1 ms minimum: all due, nothing carried
+
+    intake.dispatch(sampleAnswer(analogRecord(2, -2) + digitRecord(0, 1) + counterRecord(1, 256)
+                                 + digitRecord(1, 1)));
+    QCOMPARE(analog.sampleCount(), std::size_t(1));
+    QCOMPARE(analog.volts()[0], 10.0 * -2 / 8388607.0);
+    QCOMPARE(analog.times()[0], 0.001);
+    QCOMPARE(digit.statuses()[0], true);
+    QCOMPARE(counter.counts()[0], 256u);
+    QCOMPARE(unselected.sampleCount(), std::size_t(0)); // reported, but not selected
+    QCOMPARE(intake.appended(), quint64(3));
+
+    // Within the channels' interval nothing more is taken.
+    intake.dispatch(sampleAnswer(analogRecord(2, 5)));
+    QCOMPARE(analog.sampleCount(), std::size_t(1));
+    clock.advanceMs(analog.interval());
+    intake.dispatch(sampleAnswer(analogRecord(2, 5) + QByteArray(1, char(0xC0)) + analogRecord(2, 6)));
+    QCOMPARE(analog.sampleCount(), std::size_t(2)); // 0xC0 ends the records
+
+    // Echoes and frames cut inside a record take nothing beyond the last whole record.
+    clock.advanceMs(1000.0);
+    QByteArray cut = counterRecord(1, 7);
+    cut.chop(1);
+    intake.dispatch(sampleAnswer(digitRecord(0, 0) + cut));
+    QCOMPARE(digit.sampleCount(), std::size_t(2));
+    QCOMPARE(counter.sampleCount(), std::size_t(1));
+    intake.dispatch(ZProtocol::probeFrame());
+    QCOMPARE(intake.appended(), quint64(5));
+}
+
+void TestPacing::intakeStopsAtUnmonitoredChannel()
+{
+    ZManualClock clock;
+    ZDigitIn digit(componentId(DigitInKind, 0));
+    digit.setSelected(true);
+    std::vector<std::unique_ptr<ZChlMonitor>> monitors;
+    monitors.push_back(std::make_unique<ZChlMonitor>(&digit, clock));
+    ZSampleIntake intake(monitors, [] { return true; }, clock);
+    clock.advanceMs(5000.0);
+    // The unselected counter 0 has no monitor: the digital record behind it is lost.
+    intake.dispatch(sampleAnswer(counterRecord(0, 1) + digitRecord(0, 1)));
+    QCOMPARE(digit.sampleCount(), std::size_t(0));
+    intake.dispatch(sampleAnswer(digitRecord(0, 1) + counterRecord(0, 1)));
+    QCOMPARE(digit.sampleCount(), std::size_t(1));
+}
+
+void TestPacing::intakeIgnoresWhileNotSampling()
+{
+    ZManualClock clock;
+    AnalogIn analog(0);
+    std::vector<std::unique_ptr<ZChlMonitor>> monitors;
+    monitors.push_back(std::make_unique<ZChlMonitor>(&analog, clock));
+    bool sampling = false;
+    ZSampleIntake intake(monitors, [&sampling] { return sampling; }, clock);
+    clock.advanceMs(5000.0);
+    intake.dispatch(sampleAnswer(analogRecord(0, 100)));
+    QCOMPARE(analog.sampleCount(), std::size_t(0));
+    sampling = true;
+    intake.dispatch(sampleAnswer(analogRecord(0, 100)));
+    QCOMPARE(analog.sampleCount(), std::size_t(1));
+}
+
+void TestPacing::stopMonitorEmitsOnEdge()
+{
+    ZDigitIn digit(componentId(DigitInKind, 0));
+    AnalogIn analog(0);
+    ZEdgeDetector rising(true);
+    ZStopMonitor monitor(&rising);
+    QSignalSpy stops(&monitor, &ZStopMonitor::stopSample);
+    QVERIFY(monitor.attach(&analog)); // not a digital input: watches nothing
+    double t = 0.0;
+    const int level1 = 1;
+    analog.append(&t, &level1, 1);
+    QCOMPARE(stops.count(), 0);
+
+    QVERIFY(monitor.attach(&digit));
+    int time = 0;
+    for (int level : { 1, 1, 0, 0, 1, 1, 0, 1 }) {
+        const double seconds = ++time;
+        digit.append(&seconds, &level, 1);
+    }
+    QCOMPARE(stops.count(), 2); // the rises at the 5th and 8th sample
+    QVERIFY(!monitor.update(IntervalChanged));
+}
+
+QTEST_MAIN(TestPacing)
+#include "tst_pacing.moc"
