@@ -33,8 +33,7 @@ class ZManualClock : public ZClock
 public:
     explicit ZManualClock(double startMs = 0.0)
         : m_now(startMs)
-    {
-    }
+    { }
     double nowMs() const override { return m_now.load(std::memory_order_acquire); }
     void setMs(double ms) { m_now.store(ms, std::memory_order_release); }
     void advanceMs(double ms) { setMs(nowMs() + ms); }
@@ -50,8 +49,7 @@ public:
     explicit ZStopwatch(const ZClock &clock = ZClock::steady())
         : m_clock(&clock)
         , m_start(clock.nowMs())
-    {
-    }
+    { }
     double elapsedMs() const { return m_clock->nowMs() - m_start; }
     void restart() { m_start = m_clock->nowMs(); }
     const ZClock &clock() const { return *m_clock; }

@@ -1,0 +1,85 @@
+#ifndef ZUSBLINK_H
+#define ZUSBLINK_H
+
+#include "device/zanswerassembler.h"
+#include "device/zusbbridge.h"
+#include "model/zsmartarray.h"
+
+#include <memory>
+
+// The link to the box: opens the bridge, runs the handshake, request/answer
+// transactions and calibration reads. Every wait goes through the bridge's wait
+// operation, so the link never spins and never blocks longer than the limit it is given.
+//
+// Threads: used by one thread at a time (main thread: open, handshake, calibration;
+// trigger thread: level polling). interrupt() may be called from any other thread
+// while the link is open; it ends the current wait at once and every later one until
+// clearInterrupt(). The communication thread takes the bare handle() once polling has
+// ended; the link must stay open until that thread is gone.
+class ZUsbLink
+{
+public:
+    static constexpr unsigned ReceiveBufferSize = 512;
+    static constexpr unsigned char LatencyTimerMs = 2;
+    static constexpr int ProbeWindowMs = 100;
+    static constexpr int CalibrationLimitMs = 5000;
+
+    // Opens `deviceIndex` at once; whether that worked shows in isOpen() and sync().
+    ZUsbLink(std::shared_ptr<ZUsbBridge> bridge, int deviceIndex, unsigned baudRate);
+    ~ZUsbLink();
+
+    ZUsbLink(const ZUsbLink &) = delete;
+    ZUsbLink &operator=(const ZUsbLink &) = delete;
+
+    // Fails for a negative index, when the devices cannot be counted or the index is not
+    // below the count (no open is attempted then), or when the open fails. Resets the
+    // device and sets its latency timer; the baud rate is left to sync().
+    bool open(int deviceIndex);
+    void close();
+    bool isOpen() const { return m_device != nullptr; }
+    // The open device, not owned by the caller; nullptr while closed.
+    ZUsbDevice *handle() const { return m_device.get(); }
+    unsigned baudRate() const { return m_baudRate; }
+
+    // Writes a complete frame in one call; incomplete frames are never sent.
+    bool write(const ZByteArray &frame, unsigned *bytesWritten = nullptr);
+
+    // Reads and assembles until `assembler` completes a frame or `limitMs` has passed;
+    // bytes of the same read behind a completed frame are dropped. A partial frame stays
+    // in the assembler for the next call.
+    bool readFrame(ZAnswerAssembler *assembler, int limitMs);
+
+    // Writes `command` and waits for any complete answer frame, which is copied to
+    // `answer` (may be nullptr). A limit of 0 or less waits until an answer comes, the
+    // device fails or the link is interrupted.
+    bool transact(const ZByteArray &command, ZByteArray *answer, int limitMs);
+
+    // The handshake: 0x03 probes, each waiting up to ProbeWindowMs for its exact echo,
+    // for at most `limitMs`; first at the device's current speed, then again after
+    // setting the baud rate. Can thus take up to twice `limitMs`.
+    bool sync(int limitMs);
+
+    // Asks for the calibration of an analog input and takes only an 0xF0 answer for that
+    // channel; others (a late answer for another channel) are skipped. On failure gain
+    // and offset are left untouched.
+    bool readCalibration(int channel, int setCode, double *gain, double *offset,
+                         int limitMs = CalibrationLimitMs);
+
+    void interrupt();
+    void clearInterrupt();
+
+private:
+    enum class ReadResult { Frame, TimedOut, Failed };
+
+    ReadResult readUntilFrame(ZAnswerAssembler *assembler, double limitMs);
+    bool handshake(int limitMs, bool setBaudRate);
+    bool sendWhole(const ZByteArray &frame);
+
+    const std::shared_ptr<ZUsbBridge> m_bridge;
+    const unsigned m_baudRate;
+    std::unique_ptr<ZUsbDevice> m_device;
+    ZAnswerAssembler m_assembler;
+    unsigned char m_buffer[ReceiveBufferSize];
+};
+
+#endif // ZUSBLINK_H
