@@ -6,7 +6,7 @@
 #include "device/zcomthread.h"
 #include "device/zprotocol.h"
 #include "device/zrealbox.h"
-#include "device/zrunconfiguration.h"
+#include "device/zrunconfig.h"
 #include "device/zstopmonitor.h"
 #include "device/zusbbridge.h"
 #include "device/zusblink.h"
@@ -209,12 +209,12 @@ bool ZAppObservable::onStartSample()
     // A start that arrives queued after the run has ended, or twice, changes nothing.
     if (!isSampling() || !m_started.load() || m_comThread)
         return false;
-    if (!m_activeBox || !m_link || !m_link->device())
+    if (!m_activeBox || !m_link || !m_link->handle())
         return false;
 
     m_activeBox->setSampling(true);
     notify(SampleStarted);
-    m_comThread = std::make_unique<ZComThread>(m_link->device(), [this] { return isSampling(); });
+    m_comThread = std::make_unique<ZComThread>(m_link->handle(), [this] { return isSampling(); });
     queueRunConfiguration();
     if (!buildMonitors()) {
         m_comThread.reset();
@@ -303,16 +303,16 @@ bool ZAppObservable::finishSample()
     stopTriggerThread();
     m_comThread.reset();
     m_monitors.clear();
-    if (m_link && m_link->device())
-        m_link->device()->clearInterrupt();
+    if (m_link && m_link->handle())
+        m_link->handle()->clearInterrupt();
     return true;
 }
 
 void ZAppObservable::stopTriggerThread()
 {
     m_stop.store(true, std::memory_order_release);
-    if (m_link && m_link->device() && !m_comThread)
-        m_link->device()->interrupt();
+    if (m_link && m_link->handle() && !m_comThread)
+        m_link->handle()->interrupt();
     {
         std::lock_guard<std::mutex> lock(m_sleepMutex);
     }

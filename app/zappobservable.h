@@ -22,7 +22,12 @@ class ZUsbBridge;
 class ZUsbLink;
 
 // Start and stop triggers.
-enum ZTrigger : int { TriggerManual = 0, TriggerRising = 1, TriggerFalling = 2, TriggerTimeOut = 3 };
+enum ZTrigger : int {
+    TriggerManual = 0,
+    TriggerRising = 1,
+    TriggerFalling = 2,
+    TriggerTimeOut = 3
+};
 
 // The model root: the chosen box type and its device box, the playback boxes, the
 // triggers and the duration, the USB link and, during a run, the communication thread.

@@ -7,8 +7,7 @@
 ZChlMonitor::ZChlMonitor(ZInChannel *channel, const ZClock &clock)
     : m_channel(channel)
     , m_clock(clock)
-{
-}
+{ }
 
 bool ZChlMonitor::due()
 {

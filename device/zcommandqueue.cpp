@@ -70,7 +70,8 @@ void ZCommandQueue::clear()
 void ZCommandQueue::waitForWork(double timeoutMs)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    const auto timeout = std::chrono::microseconds(qint64(std::max(0.0, timeoutMs) * 1000.0));
+    const auto timeout
+        = std::chrono::microseconds(static_cast<long long>(std::max(0.0, timeoutMs) * 1000.0));
     m_changed.wait_for(lock, timeout, [this] { return m_woken || !m_heap.empty(); });
     m_woken = false;
 }

@@ -34,11 +34,13 @@ public:
     static bool before(unsigned char opcodeA, unsigned char opcodeB);
 
 private:
-    struct Entry {
+    struct Entry
+    {
         ZByteArray frame;
         std::uint64_t sequence;
     };
-    struct Later {
+    struct Later
+    {
         bool operator()(const Entry &a, const Entry &b) const;
     };
 

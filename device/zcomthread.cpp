@@ -17,14 +17,13 @@ constexpr double MaxIdleSleepMs = 50.0;
 
 } // namespace
 
-ZComThread::ZComThread(ZUsbDevice *device, SamplingGate sampling,
-                       const ZClock &clock, QObject *parent)
+ZComThread::ZComThread(ZUsbDevice *device, SamplingGate sampling, const ZClock &clock,
+                       QObject *parent)
     : QThread(parent)
     , m_device(device)
     , m_sampling(std::move(sampling))
     , m_clock(clock)
-{
-}
+{ }
 
 ZComThread::~ZComThread()
 {

@@ -32,8 +32,8 @@ public:
 
     // `device` is the open bridge of the link (not owned). `sampling` gates the intake:
     // the owner's sampling flag.
-    ZComThread(ZUsbDevice *device, SamplingGate sampling,
-               const ZClock &clock = ZClock::steady(), QObject *parent = nullptr);
+    ZComThread(ZUsbDevice *device, SamplingGate sampling, const ZClock &clock = ZClock::steady(),
+               QObject *parent = nullptr);
     // Stops the loop, which sends a final 0x03, and waits for it.
     ~ZComThread() override;
 

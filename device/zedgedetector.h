@@ -9,8 +9,7 @@ class ZEdgeDetector
 public:
     explicit ZEdgeDetector(bool targetLevel)
         : m_target(targetLevel)
-    {
-    }
+    { }
 
     void reset();
     void clearFired() { m_fired = false; }

@@ -5,9 +5,9 @@
 #include "model/zsmartarray.h"
 
 #include <array>
-#include <functional>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -24,8 +24,8 @@ class ZSampleIntake
 public:
     // `monitors` is the run's monitor list (not owned); `sampling` gates the intake:
     // while it reads false every answer is ignored.
-    ZSampleIntake(const std::vector<std::unique_ptr<ZChlMonitor>> &monitors,
-                  SamplingGate sampling, const ZClock &clock);
+    ZSampleIntake(const std::vector<std::unique_ptr<ZChlMonitor>> &monitors, SamplingGate sampling,
+                  const ZClock &clock);
 
     // Starts the sampling clock: sample times count from here.
     void startClock();

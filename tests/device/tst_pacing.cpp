@@ -12,6 +12,9 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <chrono>
+#include <thread>
+
 namespace {
 
 // An answer frame to a sample request holding the given records (descriptor + data).
@@ -19,29 +22,36 @@ ZByteArray sampleAnswer(const QByteArray &records)
 {
     const unsigned payload = 1 + records.size();
     ZByteArray frame(4 + payload);
-    for (unsigned char b : { 0xAA, unsigned((payload >> 16) & 0xFF), unsigned((payload >> 8) & 0xFF),
-                             unsigned(payload & 0xFF), 0x20u })
-        frame.append(b);
+    for (unsigned b :
+         { 0xAAu, (payload >> 16) & 0xFF, (payload >> 8) & 0xFF, payload & 0xFF, 0x20u })
+        frame.append(static_cast<unsigned char>(b));
     for (char c : records)
         frame.append(static_cast<unsigned char>(c));
     return frame;
 }
 
+QByteArray bytes(std::initializer_list<unsigned> values)
+{
+    QByteArray result;
+    for (unsigned v : values)
+        result.append(char(v & 0xFF));
+    return result;
+}
+
 QByteArray analogRecord(int channel, int raw)
 {
     const unsigned code = unsigned(raw) & 0xFFFFFF;
-    return QByteArray { char(channel), char(code >> 16), char(code >> 8), char(code) };
+    return bytes({ unsigned(channel), code >> 16, code >> 8, code });
 }
 
 QByteArray digitRecord(int channel, int level)
 {
-    return QByteArray { char(0x40 | channel), char(level) };
+    return bytes({ 0x40u | channel, unsigned(level) });
 }
 
 QByteArray counterRecord(int channel, quint32 count)
 {
-    return QByteArray { char(0x80 | channel), char(count >> 24), char(count >> 16),
-                        char(count >> 8), char(count) };
+    return bytes({ 0x80u | channel, count >> 24, count >> 16, count >> 8, count });
 }
 
 class AnalogIn : public ZAnalogIn
@@ -49,8 +59,7 @@ class AnalogIn : public ZAnalogIn
 public:
     explicit AnalogIn(int channel)
         : ZAnalogIn(componentId(AnalogInKind, channel))
-    {
-    }
+    { }
 };
 
 } // namespace
@@ -107,9 +116,11 @@ void TestPacing::commandQueueOrder_data()
 {
     QTest::addColumn<QList<int>>("pushed");
     QTest::addColumn<QList<int>>("sent");
-    QTest::newRow("mixed") << QList<int> { 0x20, 0x0A, 0x03, 0x13 } << QList<int> { 0x03, 0x13, 0x0A, 0x20 };
-    QTest::newRow("every opcode") << QList<int> { 0xF0, 0x20, 0x08, 0x0A, 0x02, 0x23, 0x1B, 0x13, 0x0B, 0x03 }
-                                  << QList<int> { 0x03, 0x0B, 0x13, 0x1B, 0x23, 0x02, 0x0A, 0x08, 0x20, 0xF0 };
+    QTest::newRow("mixed") << QList<int> { 0x20, 0x0A, 0x03, 0x13 }
+                           << QList<int> { 0x03, 0x13, 0x0A, 0x20 };
+    QTest::newRow("every opcode") << QList<int> {
+        0xF0, 0x20, 0x08, 0x0A, 0x02, 0x23, 0x1B, 0x13, 0x0B, 0x03
+    } << QList<int> { 0x03, 0x0B, 0x13, 0x1B, 0x23, 0x02, 0x0A, 0x08, 0x20, 0xF0 };
 }
 
 void TestPacing::commandQueueOrder()
@@ -225,13 +236,16 @@ void TestPacing::intakeRoutesRecords()
     ZDigitIn unselected(componentId(DigitInKind, 1));
     analog.setRange(1);
     digit.setSelected(true);
-    for (ZInChannel *c : std::initializer_list<ZInChannel *> { &analog, &digit, &counter, &unselected })
+    for (ZInChannel *c :
+         std::initializer_list<ZInChannel *> { &analog, &digit, &counter, &unselected })
         c->setInterval(c->minInterval());
 
     std::vector<std::unique_ptr<ZChlMonitor>> monitors;
-    for (ZInChannel *c : std::initializer_list<ZInChannel *> { &analog, &counter, &digit, &unselected })
+    for (ZInChannel *c :
+         std::initializer_list<ZInChannel *> { &analog, &counter, &digit, &unselected })
         monitors.push_back(std::make_unique<ZChlMonitor>(c, clock));
-    ZSampleIntake intake(monitors, [] { return true; }, clock);
+    ZSampleIntake intake(
+        monitors, [] { return true; }, clock);
     intake.startClock();
     clock.advanceMs(1.0); // every channel is at its 1 ms minimum: all due, nothing carried
 
@@ -249,7 +263,8 @@ void TestPacing::intakeRoutesRecords()
     intake.dispatch(sampleAnswer(analogRecord(2, 5)));
     QCOMPARE(analog.sampleCount(), std::size_t(1));
     clock.advanceMs(analog.interval());
-    intake.dispatch(sampleAnswer(analogRecord(2, 5) + QByteArray(1, char(0xC0)) + analogRecord(2, 6)));
+    intake.dispatch(
+        sampleAnswer(analogRecord(2, 5) + QByteArray(1, char(0xC0)) + analogRecord(2, 6)));
     QCOMPARE(analog.sampleCount(), std::size_t(2)); // 0xC0 ends the records
 
     // Echoes and frames cut inside a record take nothing beyond the last whole record.
@@ -270,7 +285,8 @@ void TestPacing::intakeStopsAtUnmonitoredChannel()
     digit.setSelected(true);
     std::vector<std::unique_ptr<ZChlMonitor>> monitors;
     monitors.push_back(std::make_unique<ZChlMonitor>(&digit, clock));
-    ZSampleIntake intake(monitors, [] { return true; }, clock);
+    ZSampleIntake intake(
+        monitors, [] { return true; }, clock);
     clock.advanceMs(5000.0);
     // The unselected counter 0 has no monitor: the digital record behind it is lost.
     intake.dispatch(sampleAnswer(counterRecord(0, 1) + digitRecord(0, 1)));
@@ -286,7 +302,8 @@ void TestPacing::intakeIgnoresWhileNotSampling()
     std::vector<std::unique_ptr<ZChlMonitor>> monitors;
     monitors.push_back(std::make_unique<ZChlMonitor>(&analog, clock));
     bool sampling = false;
-    ZSampleIntake intake(monitors, [&sampling] { return sampling; }, clock);
+    ZSampleIntake intake(
+        monitors, [&sampling] { return sampling; }, clock);
     clock.advanceMs(5000.0);
     intake.dispatch(sampleAnswer(analogRecord(0, 100)));
     QCOMPARE(analog.sampleCount(), std::size_t(0));
