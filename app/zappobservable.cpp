@@ -18,8 +18,6 @@
 
 namespace {
 
-// While watching the duration the trigger thread looks at its clock this often.
-constexpr auto DurationCheckPeriod = std::chrono::milliseconds(1);
 // Milliseconds the duration is compared in: changes below a microsecond are no change.
 constexpr double DurationTolerance = 1e-9;
 
@@ -134,6 +132,7 @@ bool ZAppObservable::setDuration(double seconds)
     if (std::fabs(m_duration.load() - seconds) * 1000.0 < DurationTolerance)
         return false;
     m_duration.store(seconds);
+    wakeTriggerThread();
     notify(DurationChanged);
     return true;
 }
@@ -313,10 +312,7 @@ void ZAppObservable::stopTriggerThread()
     m_stop.store(true, std::memory_order_release);
     if (m_link && m_link->handle() && !m_comThread)
         m_link->handle()->interrupt();
-    {
-        std::lock_guard<std::mutex> lock(m_sleepMutex);
-    }
-    m_sleepWake.notify_all();
+    wakeTriggerThread();
     wait();
 }
 
@@ -374,16 +370,41 @@ void ZAppObservable::run()
             }
             emit startSample();
         }
-        if (m_stopTrigger.load() == TriggerTimeOut
-            && runClock.elapsedMs() >= m_duration.load() * 1000.0) {
+        if (!watchDuration(runClock)) {
             emit stopSample();
             break;
         }
-        std::unique_lock<std::mutex> lock(m_sleepMutex);
-        m_sleepWake.wait_for(lock, DurationCheckPeriod, [this] { return stopRequested(); });
     }
     // Detaching waits for a notification in progress on the communication thread.
     stopMonitor.reset();
+}
+
+// Sleeps until the time-out is due (without a time-out stop trigger: until woken); a
+// stop or a change of the duration wakes it. False once the time-out has come. Sleeping
+// to the deadline instead of checking every millisecond keeps an idle run at no CPU.
+bool ZAppObservable::watchDuration(const ZStopwatch &runClock)
+{
+    std::unique_lock<std::mutex> lock(m_sleepMutex);
+    if (stopRequested())
+        return true;
+    if (m_stopTrigger.load() != TriggerTimeOut) {
+        m_sleepWake.wait(lock);
+        return true;
+    }
+    const double left = m_duration.load() * 1000.0 - runClock.elapsedMs();
+    if (left <= 0.0)
+        return false;
+    m_sleepWake.wait_for(lock, std::chrono::duration<double, std::milli>(left));
+    return true;
+}
+
+void ZAppObservable::wakeTriggerThread()
+{
+    {
+        // Taking the lock orders the wake-up after a sleeper's last look at the flags.
+        std::lock_guard<std::mutex> lock(m_sleepMutex);
+    }
+    m_sleepWake.notify_all();
 }
 
 // One poll of digital input 0; true when the chosen start edge was seen.

@@ -15,6 +15,7 @@
 #include <vector>
 
 class ZBox;
+class ZStopwatch;
 class ZChlMonitor;
 class ZComThread;
 class ZRealBox;
@@ -100,7 +101,8 @@ private:
     void stopTriggerThread();
     void deleteLink();
     bool pollStartTrigger();
-    void watchDuration(const class ZStopwatch &runClock);
+    bool watchDuration(const ZStopwatch &runClock);
+    void wakeTriggerThread();
     void queueRunConfiguration();
     bool buildMonitors();
     bool stopRequested() const { return m_stop.load(std::memory_order_acquire); }
