@@ -314,6 +314,7 @@ void ZAppObservable::stopTriggerThread()
         m_link->handle()->interrupt();
     wakeTriggerThread();
     wait();
+    m_fence.afterWait();
 }
 
 void ZAppObservable::deleteLink()
@@ -345,6 +346,7 @@ bool ZAppObservable::sendDigitOut(int channel, quint8 status)
 
 void ZAppObservable::run()
 {
+    const ZThreadFenceGuard finished(m_fence);
     if (!m_activeBox || !m_link)
         return;
     std::unique_ptr<ZStopMonitor> stopMonitor;

@@ -2,6 +2,7 @@
 #define ZAPPOBSERVABLE_H
 
 #include "device/zedgedetector.h"
+#include "device/zthreadfence.h"
 #include "model/zobservable.h"
 #include "model/zoutputwriter.h"
 
@@ -125,6 +126,7 @@ private:
     // Wakes the trigger thread from its sleeps when a stop is requested.
     std::mutex m_sleepMutex;
     std::condition_variable m_sleepWake;
+    ZThreadFence m_fence;
 };
 
 #endif // ZAPPOBSERVABLE_H

@@ -29,6 +29,7 @@ ZComThread::~ZComThread()
 {
     requestStop();
     wait();
+    m_fence.afterWait();
 }
 
 bool ZComThread::postCommand(const ZByteArray &frame)
@@ -57,6 +58,7 @@ void ZComThread::requestStop()
 
 void ZComThread::run()
 {
+    const ZThreadFenceGuard finished(m_fence);
     if (!m_device || !m_intake)
         return;
     const ZByteArray sampleRequest = ZProtocol::sampleRequestFrame();

@@ -5,6 +5,7 @@
 #include "device/zclock.h"
 #include "device/zcommandqueue.h"
 #include "device/zsampleintake.h"
+#include "device/zthreadfence.h"
 
 #include <QThread>
 
@@ -70,6 +71,7 @@ private:
     std::unique_ptr<ZSampleIntake> m_intake;
     std::atomic<bool> m_stop { false };
     std::atomic<quint64> m_appended { 0 };
+    ZThreadFence m_fence;
 };
 
 #endif // ZCOMTHREAD_H
