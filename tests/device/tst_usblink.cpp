@@ -37,6 +37,7 @@ private slots:
     void transactFailsOnBadWrites();
     void calibration_data();
     void calibration();
+    void staleCalibrationAnswerIsSkipped();
     void interruptEndsAWaitAtOnce();
     void unplugEndsAWaitAtOnce();
     void handleWorksInAnotherThread();
@@ -299,6 +300,29 @@ void TestUsbLink::calibration()
         QCOMPARE(gain, 1.0);
         QCOMPARE(offset, 0.0);
     }
+}
+
+// A late answer for channel 0 still waiting in the bridge must not become channel 1's
+// calibration; the right answer behind it is taken.
+void TestUsbLink::staleCalibrationAnswerIsSkipped()
+{
+    Session session;
+    session.box->inject(hexBytes("aa00000af00001018000"
+                                 "00fffe80"));
+    double gain = 1.0;
+    double offset = 0.0;
+    QVERIFY(session.link->readCalibration(1, 1, &gain, &offset, 1000));
+    QCOMPARE(gain, ZSimulatedBox::calibrationOf(1, 1).gain);
+    QCOMPARE(offset, ZSimulatedBox::calibrationOf(1, 1).offset);
+
+    // Alone, the stale answer is refused and nothing changes.
+    Faults silent;
+    silent.silent = true;
+    session.box->setFaults(silent);
+    session.box->inject(hexBytes("aa00000af00001018000"
+                                 "00fffe80"));
+    QVERIFY(!session.link->readCalibration(1, 1, &gain, &offset, 150));
+    QCOMPARE(gain, ZSimulatedBox::calibrationOf(1, 1).gain);
 }
 
 // A stop request must end a poll at once, even one that would wait forever, and the
