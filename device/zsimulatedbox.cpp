@@ -455,12 +455,16 @@ void ZSimulatedBox::receive(const unsigned char *bytes, unsigned length)
 
 void ZSimulatedBox::handleCommand(const std::vector<unsigned char> &frame)
 {
+    if (m_commandsUntilUnplug == 0) {
+        unplugLocked();
+        return;
+    }
+    if (m_commandsUntilUnplug > 0)
+        --m_commandsUntilUnplug;
     m_log.append(QByteArray(reinterpret_cast<const char *>(frame.data()), int(frame.size())));
     std::vector<unsigned char> payload;
     if (answerFor(frame, &payload) && !m_faults.silent)
         sendAnswer(payload);
-    if (m_commandsUntilUnplug > 0 && --m_commandsUntilUnplug == 0)
-        unplugLocked();
 }
 
 // Updates the box's state from one command and builds the payload of its answer.

@@ -88,7 +88,7 @@ public:
     void unplug();
     void replug();
     bool isPlugged() const;
-    // Answers `commands` more command frames, then unplugs itself (0: at once).
+    // Answers `commands` more command frames; the next one pulls the plug (0: at once).
     void unplugAfterCommands(int commands);
     // Raw bytes the host can read at once, ahead of later answers.
     void inject(const std::vector<unsigned char> &bytes);

@@ -45,6 +45,7 @@ bool ZUsbLink::open(int deviceIndex)
     device->setLatencyTimer(LatencyTimerMs);
     m_device = std::move(device);
     m_assembler.clear();
+    dropPending();
     return true;
 }
 
@@ -134,6 +135,8 @@ void ZUsbLink::clearInterrupt()
 
 ZUsbLink::ReadResult ZUsbLink::readUntilFrame(ZAnswerAssembler *assembler, double limitMs)
 {
+    if (feedPending(assembler))
+        return ReadResult::Frame;
     const ZStopwatch watch;
     for (;;) {
         unsigned waiting = 0;
@@ -148,8 +151,9 @@ ZUsbLink::ReadResult ZUsbLink::readUntilFrame(ZAnswerAssembler *assembler, doubl
             if (got == 0)
                 break;
             waiting -= std::min(got, waiting);
-            assembler->feedUntilFrame(m_buffer, got);
-            if (assembler->isComplete())
+            m_pendingPos = 0;
+            m_pendingCount = got;
+            if (feedPending(assembler))
                 return ReadResult::Frame;
         }
         if (watch.elapsedMs() >= limitMs)
@@ -161,6 +165,7 @@ bool ZUsbLink::handshake(int limitMs, bool setBaudRate)
 {
     const ZByteArray probe = ZProtocol::probeFrame();
     ZAnswerAssembler assembler(probe.length() + 2);
+    dropPending();
     const ZStopwatch watch;
     while (watch.elapsedMs() < limitMs) {
         // A probe that could not be sent still gets its window: a late echo of an
@@ -182,9 +187,27 @@ bool ZUsbLink::handshake(int limitMs, bool setBaudRate)
     return false;
 }
 
-// Writes a frame and insists that all of it left.
+// Feeds the bytes left over from the last read; true when they complete a frame, in
+// which case the bytes behind it stay for the next call.
+bool ZUsbLink::feedPending(ZAnswerAssembler *assembler)
+{
+    const unsigned used = assembler->feedUntilFrame(m_buffer + m_pendingPos, m_pendingCount);
+    m_pendingPos += used;
+    m_pendingCount -= used;
+    return assembler->isComplete();
+}
+
+void ZUsbLink::dropPending()
+{
+    m_pendingPos = 0;
+    m_pendingCount = 0;
+}
+
+// Writes a frame and insists that all of it left. What was read before belongs to
+// earlier commands and is dropped.
 bool ZUsbLink::sendWhole(const ZByteArray &frame)
 {
+    dropPending();
     unsigned written = 0;
     return write(frame, &written) && written >= frame.length();
 }

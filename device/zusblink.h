@@ -44,9 +44,10 @@ public:
     // Writes a complete frame in one call; incomplete frames are never sent.
     bool write(const ZByteArray &frame, unsigned *bytesWritten = nullptr);
 
-    // Reads and assembles until `assembler` completes a frame or `limitMs` has passed;
-    // bytes of the same read behind a completed frame are dropped. A partial frame stays
-    // in the assembler for the next call.
+    // Reads and assembles until `assembler` completes a frame or `limitMs` has passed.
+    // A partial frame stays in the assembler for the next call; bytes read behind a
+    // completed frame are fed first by the next call, and dropped when the next command
+    // is written.
     bool readFrame(ZAnswerAssembler *assembler, int limitMs);
 
     // Writes `command` and waits for any complete answer frame, which is copied to
@@ -74,12 +75,16 @@ private:
     ReadResult readUntilFrame(ZAnswerAssembler *assembler, double limitMs);
     bool handshake(int limitMs, bool setBaudRate);
     bool sendWhole(const ZByteArray &frame);
+    bool feedPending(ZAnswerAssembler *assembler);
+    void dropPending();
 
     const std::shared_ptr<ZUsbBridge> m_bridge;
     const unsigned m_baudRate;
     std::unique_ptr<ZUsbDevice> m_device;
     ZAnswerAssembler m_assembler;
     unsigned char m_buffer[ReceiveBufferSize];
+    unsigned m_pendingPos = 0; // bytes of m_buffer read but not yet fed
+    unsigned m_pendingCount = 0;
 };
 
 #endif // ZUSBLINK_H

@@ -1,0 +1,421 @@
+#include "devicetestutil.h"
+
+#include "device/zanswerassembler.h"
+#include "device/zclock.h"
+#include "device/zprotocol.h"
+#include "device/zsamplerecord.h"
+#include "device/zsimulatedbox.h"
+#include "device/zsimulatedbridge.h"
+#include "device/zusblink.h"
+
+#include <QtTest>
+
+#include <atomic>
+#include <future>
+#include <thread>
+
+using namespace ZProtocol;
+using Faults = ZSimulatedBox::Faults;
+Q_DECLARE_METATYPE(ZSimulatedBox::Faults)
+
+// The link against the simulated box, clean and with every fault a cable and a box can
+// show. Time bounds are loose: the machine is shared.
+class TestUsbLink : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void openChecksTheDeviceCount_data();
+    void openChecksTheDeviceCount();
+    void sync_data();
+    void sync();
+    void syncSetsTheBaudRateOnlyWhenNeeded();
+    void silentBoxFailsWithinTheLimit();
+    void transactTakesAnyCompleteFrame_data();
+    void transactTakesAnyCompleteFrame();
+    void transactFailsOnBadWrites_data();
+    void transactFailsOnBadWrites();
+    void calibration_data();
+    void calibration();
+    void staleCalibrationAnswerIsSkipped();
+    void interruptEndsAWaitAtOnce();
+    void unplugEndsAWaitAtOnce();
+    void handleWorksInAnotherThread();
+};
+
+namespace {
+
+constexpr int Type = 8;
+
+struct Session
+{
+    explicit Session(const Faults &faults = Faults())
+        : box(std::make_shared<ZSimulatedBox>(Type, clock))
+        , bridge(std::make_shared<ZSimulatedBridge>(box))
+    {
+        box->setFaults(faults);
+        link = std::make_unique<ZUsbLink>(bridge, 0, box->expectedBaudRate());
+    }
+
+    ZManualClock clock; // digital input 0 stays high
+    std::shared_ptr<ZSimulatedBox> box;
+    std::shared_ptr<ZSimulatedBridge> bridge;
+    std::unique_ptr<ZUsbLink> link;
+};
+
+Faults withNoise(const char *hex)
+{
+    Faults faults;
+    faults.noise = hexBytes(hex);
+    return faults;
+}
+
+Faults inPieces(unsigned size, int gapMs)
+{
+    Faults faults;
+    faults.pieceSize = size;
+    faults.pieceGapMs = gapMs;
+    return faults;
+}
+
+} // namespace
+
+void TestUsbLink::openChecksTheDeviceCount_data()
+{
+    QTest::addColumn<bool>("plugged");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<bool>("opened");
+    QTest::addColumn<int>("openAttempts");
+
+    QTest::newRow("index 0") << true << 0 << true << 1;
+    QTest::newRow("no device attached") << false << 0 << false << 0;
+    QTest::newRow("index beyond the count") << true << 1 << false << 0;
+    QTest::newRow("negative index") << true << -1 << false << 0;
+}
+
+void TestUsbLink::openChecksTheDeviceCount()
+{
+    QFETCH(bool, plugged);
+    QFETCH(int, index);
+    QFETCH(bool, opened);
+    QFETCH(int, openAttempts);
+
+    auto box = std::make_shared<ZSimulatedBox>(Type);
+    if (!plugged)
+        box->unplug();
+    ZUsbLink link(std::make_shared<ZSimulatedBridge>(box), index, 115200);
+    QCOMPARE(link.isOpen(), opened);
+    QCOMPARE(link.handle() != nullptr, opened);
+    QCOMPARE(box->openCount(), openAttempts);
+    if (!opened) {
+        QVERIFY(!link.sync(100));
+        QVERIFY(!link.transact(probeFrame(), nullptr, 100));
+        QVERIFY(!link.write(probeFrame()));
+    }
+}
+
+void TestUsbLink::sync_data()
+{
+    QTest::addColumn<Faults>("faults");
+    QTest::addColumn<int>("limitMs");
+    QTest::addColumn<bool>("synced");
+
+    QTest::newRow("clean") << Faults() << 400 << true;
+    QTest::newRow("noise before 0xAA") << withNoise("0055fe7f") << 400 << true;
+    QTest::newRow("header with LEN 0 first") << withNoise("aa000000") << 400 << true;
+    QTest::newRow("header with LEN 1025 first") << withNoise("aa000401") << 400 << true;
+    QTest::newRow("answer in single bytes") << inPieces(1, 3) << 400 << true;
+    QTest::newRow("answer in two pieces") << inPieces(3, 20) << 400 << true;
+    Faults late;
+    late.answerDelayMs = 60;
+    QTest::newRow("late within the probe window") << late << 400 << true;
+    Faults later;
+    later.answerDelayMs = 150;
+    QTest::newRow("later than the probe window") << later << 400 << true;
+    Faults baud;
+    baud.needsBaudRate = true;
+    QTest::newRow("answers once the baud rate is set") << baud << 200 << true;
+
+    Faults echo;
+    echo.echo = ZSimulatedBox::EchoFault::WrongOpcode;
+    QTest::newRow("echo with another opcode") << echo << 150 << false;
+    echo.echo = ZSimulatedBox::EchoFault::ExtraByte;
+    QTest::newRow("echo one byte long") << echo << 150 << false;
+    Faults silent;
+    silent.silent = true;
+    QTest::newRow("silent") << silent << 150 << false;
+    Faults broken;
+    broken.write = ZSimulatedBox::WriteFault::Fail;
+    QTest::newRow("writes fail") << broken << 150 << false;
+}
+
+void TestUsbLink::sync()
+{
+    QFETCH(Faults, faults);
+    QFETCH(int, limitMs);
+    QFETCH(bool, synced);
+
+    Session session(faults);
+    QVERIFY(session.link->isOpen());
+    QCOMPARE(session.link->sync(limitMs), synced);
+    // A refused echo does not stop the box: it is the link that said no.
+    if (!synced && !faults.silent && faults.write == ZSimulatedBox::WriteFault::None)
+        QVERIFY(session.box->commandLog().size() >= 2);
+}
+
+void TestUsbLink::syncSetsTheBaudRateOnlyWhenNeeded()
+{
+    Session clean;
+    QVERIFY(clean.link->sync(400));
+    QCOMPARE(clean.box->hostBaudRate(), 0u);
+    QCOMPARE(clean.box->commandLog().size(), 1);
+
+    Faults baud;
+    baud.needsBaudRate = true;
+    Session deaf(baud);
+    QVERIFY(deaf.link->sync(400));
+    QCOMPARE(deaf.box->hostBaudRate(), 115200u);
+    QCOMPARE(deaf.box->commandLog(), QList<QByteArray> { QByteArray::fromHex("aa0103") });
+}
+
+void TestUsbLink::silentBoxFailsWithinTheLimit()
+{
+    Faults silent;
+    silent.silent = true;
+    Session session(silent);
+    const ZStopwatch watch;
+    QVERIFY(!session.link->sync(300));
+    const double elapsed = watch.elapsedMs();
+    // Two variants of 300 ms each; it kept probing, about one probe per window.
+    QVERIFY2(elapsed >= 550 && elapsed < 3000, qPrintable(QString::number(elapsed)));
+    const int probes = session.box->commandLog().size();
+    QVERIFY2(probes >= 4 && probes <= 12, qPrintable(QString::number(probes)));
+
+    const ZStopwatch transactWatch;
+    QVERIFY(!session.link->transact(probeFrame(), nullptr, 200));
+    QVERIFY(transactWatch.elapsedMs() >= 190 && transactWatch.elapsedMs() < 2000);
+}
+
+void TestUsbLink::transactTakesAnyCompleteFrame_data()
+{
+    QTest::addColumn<Faults>("faults");
+    QTest::addColumn<QByteArray>("command");
+    QTest::addColumn<QByteArray>("answer");
+
+    const QByteArray rate = bytesOf(rateFrame(320));
+    const QByteArray rateEcho = QByteArray::fromHex("aa0000041b000140");
+    Faults wrong;
+    wrong.echo = ZSimulatedBox::EchoFault::WrongLastByte;
+    QTest::newRow("echo with another argument")
+        << wrong << rate << QByteArray::fromHex("aa0000041b000141");
+    wrong.echo = ZSimulatedBox::EchoFault::WrongOpcode;
+    QTest::newRow("echo with another opcode")
+        << wrong << rate << QByteArray::fromHex("aa0000041a000140");
+    QTest::newRow("split into single bytes") << inPieces(1, 2) << rate << rateEcho;
+    QTest::newRow("split with a long gap") << inPieces(5, 40) << rate << rateEcho;
+    QTest::newRow("noise first") << withNoise("01020304") << rate << rateEcho;
+    QTest::newRow("LEN 0 header first") << withNoise("aa000000") << rate << rateEcho;
+    QTest::newRow("oversized header first") << withNoise("aa7fffff") << rate << rateEcho;
+    Faults late;
+    late.answerDelayMs = 200;
+    QTest::newRow("late answer") << late << rate << rateEcho;
+    QTest::newRow("sample answer in pieces")
+        << inPieces(2, 1) << bytesOf(sampleRequestFrame()) << QByteArray::fromHex("aa000003204001");
+}
+
+void TestUsbLink::transactTakesAnyCompleteFrame()
+{
+    QFETCH(Faults, faults);
+    QFETCH(QByteArray, command);
+    QFETCH(QByteArray, answer);
+
+    Session session(faults);
+    ZByteArray got(1);
+    QVERIFY(session.link->transact(frameOf(command), &got, 2000));
+    QCOMPARE(bytesOf(got).toHex(' '), answer.toHex(' '));
+    QCOMPARE(session.box->commandLog(), QList<QByteArray> { command });
+}
+
+void TestUsbLink::transactFailsOnBadWrites_data()
+{
+    QTest::addColumn<int>("writeFault");
+    QTest::newRow("failed write") << int(ZSimulatedBox::WriteFault::Fail);
+    QTest::newRow("short write") << int(ZSimulatedBox::WriteFault::Short);
+}
+
+void TestUsbLink::transactFailsOnBadWrites()
+{
+    QFETCH(int, writeFault);
+    Faults faults;
+    faults.write = ZSimulatedBox::WriteFault(writeFault);
+    Session session(faults);
+
+    const ZStopwatch watch;
+    QVERIFY(!session.link->transact(probeFrame(), nullptr, 3000));
+    QVERIFY(!session.link->transact(probeFrame(), nullptr, 0));
+    QVERIFY(watch.elapsedMs() < 1000);
+
+    // An incomplete frame is never sent at all.
+    Session clean;
+    ZByteArray partial(3);
+    partial.append(0xAA);
+    partial.append(0x01);
+    QVERIFY(!clean.link->transact(partial, nullptr, 100));
+    QVERIFY(clean.box->commandLog().isEmpty());
+}
+
+void TestUsbLink::calibration_data()
+{
+    QTest::addColumn<Faults>("faults");
+    QTest::addColumn<int>("channel");
+    QTest::addColumn<bool>("read");
+
+    QTest::newRow("channel 0") << Faults() << 0 << true;
+    QTest::newRow("channel 3 in pieces") << inPieces(4, 5) << 3 << true;
+    QTest::newRow("after noise") << withNoise("f0f0") << 1 << true;
+    Faults shifted;
+    shifted.calibrationChannelShift = 1;
+    QTest::newRow("answer for another channel") << shifted << 2 << false;
+    Faults echoing;
+    echoing.echo = ZSimulatedBox::EchoFault::ExtraByte; // does not touch 0xF0 answers
+    QTest::newRow("echo fault only") << echoing << 2 << true;
+    QTest::newRow("no such channel") << Faults() << 4 << false;
+}
+
+void TestUsbLink::calibration()
+{
+    QFETCH(Faults, faults);
+    QFETCH(int, channel);
+    QFETCH(bool, read);
+
+    Session session(faults);
+    double gain = 1.0;
+    double offset = 0.0;
+    QCOMPARE(session.link->readCalibration(channel, 1, &gain, &offset, 150), read);
+    if (read) {
+        const Calibration expected = ZSimulatedBox::calibrationOf(channel, 1);
+        QCOMPARE(gain, expected.gain);
+        QCOMPARE(offset, expected.offset);
+    } else {
+        QCOMPARE(gain, 1.0);
+        QCOMPARE(offset, 0.0);
+    }
+}
+
+// A late answer for channel 0 still waiting in the bridge must not become channel 1's
+// calibration; the right answer behind it is taken.
+void TestUsbLink::staleCalibrationAnswerIsSkipped()
+{
+    Session session;
+    session.box->inject(hexBytes("aa00000af00001018000"
+                                 "00fffe80"));
+    double gain = 1.0;
+    double offset = 0.0;
+    QVERIFY(session.link->readCalibration(1, 1, &gain, &offset, 1000));
+    QCOMPARE(gain, ZSimulatedBox::calibrationOf(1, 1).gain);
+    QCOMPARE(offset, ZSimulatedBox::calibrationOf(1, 1).offset);
+
+    // Alone, the stale answer is refused and nothing changes.
+    Faults silent;
+    silent.silent = true;
+    session.box->setFaults(silent);
+    session.box->inject(hexBytes("aa00000af00001018000"
+                                 "00fffe80"));
+    QVERIFY(!session.link->readCalibration(1, 1, &gain, &offset, 150));
+    QCOMPARE(gain, ZSimulatedBox::calibrationOf(1, 1).gain);
+}
+
+// A stop request must end a poll at once, even one that would wait forever, and the
+// interrupt holds until it is cleared.
+void TestUsbLink::interruptEndsAWaitAtOnce()
+{
+    Faults silent;
+    silent.silent = true;
+    Session session(silent);
+    std::atomic<bool> waiting { false };
+    auto poll = std::async(std::launch::async, [&] {
+        waiting = true;
+        const ZStopwatch watch;
+        const bool answered = session.link->transact(digitInLevelFrame(), nullptr, 0);
+        return std::make_pair(answered, watch.elapsedMs());
+    });
+    while (!waiting)
+        std::this_thread::yield();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    session.link->interrupt();
+    QVERIFY(poll.wait_for(std::chrono::seconds(3)) == std::future_status::ready);
+    const auto result = poll.get();
+    QVERIFY(!result.first);
+    QVERIFY(result.second < 3000);
+
+    const ZStopwatch watch;
+    QVERIFY(!session.link->sync(1000));
+    QVERIFY(watch.elapsedMs() < 500);
+
+    session.link->clearInterrupt();
+    session.box->setFaults(Faults());
+    QVERIFY(session.link->sync(1000));
+}
+
+void TestUsbLink::unplugEndsAWaitAtOnce()
+{
+    Faults late;
+    late.answerDelayMs = 10000;
+    Session session(late);
+    auto poll = std::async(std::launch::async, [&] {
+        return session.link->transact(sampleRequestFrame(), nullptr, 20000);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    session.box->unplug();
+    QVERIFY(poll.wait_for(std::chrono::seconds(3)) == std::future_status::ready);
+    QVERIFY(!poll.get());
+    QVERIFY(!session.link->sync(300));
+}
+
+// The communication thread's way: a bare handle taken from the link, used in another
+// thread with its own assembler that goes on behind completed frames.
+void TestUsbLink::handleWorksInAnotherThread()
+{
+    Session session(inPieces(7, 0));
+    QVERIFY(session.link->sync(1000));
+    for (int channel = 0; channel < 4; ++channel)
+        QVERIFY(session.link->transact(analogInFrame(channel, 1, channel % 2 == 0), nullptr, 1000));
+    ZUsbDevice *device = session.link->handle();
+
+    auto run = std::async(std::launch::async, [device] {
+        ZAnswerAssembler assembler;
+        int samples = 0;
+        int records = 0;
+        const ZByteArray request = sampleRequestFrame();
+        // Several requests at once: their answers arrive back to back.
+        for (int burst = 0; burst < 10; ++burst) {
+            for (int i = 0; i < 3; ++i) {
+                unsigned written = 0;
+                device->write(request.data(), request.length(), &written);
+            }
+            const ZStopwatch watch;
+            while (samples < 3 * (burst + 1) && watch.elapsedMs() < 2000) {
+                unsigned waiting = 0;
+                if (device->waitForBytes(100, &waiting) != UsbOk)
+                    return -1;
+                unsigned char buffer[512];
+                unsigned got = 0;
+                device->read(buffer, std::min(waiting, 512u), &got);
+                assembler.feedAll(buffer, got, [&](const ZByteArray &frame) {
+                    ZSampleRecordReader reader(frame);
+                    ZSampleRecord record;
+                    ++samples;
+                    while (reader.next(&record))
+                        ++records;
+                });
+            }
+        }
+        return records;
+    });
+    QVERIFY(run.wait_for(std::chrono::seconds(20)) == std::future_status::ready);
+    // 30 answers of two analog inputs and one digital input each.
+    QCOMPARE(run.get(), 90);
+}
+
+QTEST_APPLESS_MAIN(TestUsbLink)
+#include "tst_usblink.moc"

@@ -1,0 +1,139 @@
+// Arbitrary received bytes through the answer assembler (as the link and as the
+// communication thread use it), the sample-record reader and the calibration decoder.
+// Besides the sanitizers, the assembler is checked against a plain model of its rules.
+
+#include "device/zanswerassembler.h"
+#include "device/zprotocol.h"
+#include "device/zsamplerecord.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+using Frame = std::vector<unsigned char>;
+
+void require(bool condition)
+{
+    if (!condition)
+        __builtin_trap();
+}
+
+Frame toFrame(const ZByteArray &frame)
+{
+    return Frame(frame.data(), frame.data() + frame.length());
+}
+
+// The assembly rules written as plainly as possible, for comparison.
+std::vector<Frame> referenceFrames(const std::uint8_t *data, std::size_t size)
+{
+    std::vector<Frame> frames;
+    Frame current;
+    std::size_t total = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        current.push_back(data[i]);
+        if (current.size() == 1 && current[0] != 0xAA) {
+            current.clear();
+        } else if (current.size() == 4) {
+            const std::size_t len
+                = (std::size_t(current[1]) << 16) | (current[2] << 8) | current[3];
+            if (len == 0 || len > ZProtocol::MaxAnswerPayload)
+                current.clear();
+            else
+                total = len + 4;
+        } else if (current.size() > 4 && current.size() == total) {
+            frames.push_back(current);
+            current.clear();
+        }
+    }
+    return frames;
+}
+
+void checkFrame(const ZByteArray &frame)
+{
+    require(frame.isComplete());
+    require(frame.length() >= 5 && frame.length() <= ZProtocol::MaxAnswerPayload + 4);
+    require(frame[0] == ZProtocol::StartByte);
+    const unsigned len = (unsigned(frame[1]) << 16) | (unsigned(frame[2]) << 8) | frame[3];
+    require(len + 4 == frame.length());
+}
+
+void checkRecords(ZSampleRecordReader reader, unsigned payloadLength)
+{
+    ZSampleRecord record;
+    unsigned records = 0;
+    while (reader.next(&record)) {
+        ++records;
+        require(record.channel >= 0 && record.channel < 64);
+        switch (record.kind) {
+        case ZRecordKind::AnalogIn:
+            require(record.value >= -8388608 && record.value <= 8388607);
+            break;
+        case ZRecordKind::DigitIn:
+            require(record.value >= 0 && record.value <= 255);
+            break;
+        case ZRecordKind::EdgeCnt:
+            require(record.value >= 0 && record.value <= 4294967295LL);
+            break;
+        default:
+            require(false);
+        }
+    }
+    require(records * 2 <= payloadLength);
+    require(reader.remaining() == 0);
+}
+
+void checkCalibration(const unsigned char *bytes, unsigned length)
+{
+    ZProtocol::Calibration calibration;
+    if (!ZProtocol::decodeCalibration(bytes, length, &calibration))
+        return;
+    require(length == ZProtocol::CalibrationAnswerLength);
+    require(calibration.gain >= -128.0 && calibration.gain < 128.0);
+    require(calibration.offset >= -32768.0 && calibration.offset < 32768.0);
+    require(calibration.channel >= 0 && calibration.channel < 256);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    if (size == 0)
+        return 0;
+    const std::vector<Frame> expected = referenceFrames(data, size);
+
+    // The communication thread: everything fed, in pieces whose size the input chooses,
+    // into an assembler that may start small.
+    const unsigned piece = 1 + data[0] % 97;
+    ZAnswerAssembler thread(data[0] & 1 ? 5 : 257);
+    std::vector<Frame> threadFrames;
+    for (std::size_t pos = 0; pos < size; pos += piece) {
+        const unsigned count = unsigned(size - pos < piece ? size - pos : piece);
+        thread.feedAll(data + pos, count, [&](const ZByteArray &frame) {
+            checkFrame(frame);
+            checkRecords(ZSampleRecordReader(frame), frame.length() - 4);
+            checkCalibration(frame.data(), frame.length());
+            threadFrames.push_back(toFrame(frame));
+        });
+    }
+    require(threadFrames == expected);
+
+    // The link: stop at each frame, then go on with the bytes behind it.
+    ZAnswerAssembler link;
+    std::vector<Frame> linkFrames;
+    std::size_t pos = 0;
+    while (pos < size) {
+        pos += link.feedUntilFrame(data + pos, unsigned(size - pos));
+        if (link.isComplete()) {
+            checkFrame(link.frame());
+            linkFrames.push_back(toFrame(link.frame()));
+        }
+    }
+    require(linkFrames == expected);
+
+    // The decoders on raw bytes, as if they were a payload or a whole frame.
+    checkRecords(ZSampleRecordReader(data, unsigned(size)), unsigned(size));
+    checkCalibration(data, unsigned(size));
+    return 0;
+}
