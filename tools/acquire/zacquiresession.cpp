@@ -1,0 +1,233 @@
+#include "zacquiresession.h"
+
+#include "zsignalwaker.h"
+
+#include "app/zappobservable.h"
+#include "device/zrealbox.h"
+#include "device/zusbbackend.h"
+#include "model/zglobal.h"
+#include "persist/zdatafile.h"
+#include "persist/zprojectfile.h"
+#include "persist/zsettings.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <unistd.h>
+
+namespace {
+
+// The window program's words for a start that found no box.
+const char *const DeviceSentence =
+    "Please make sure the device is connected and matched with the device type, then try again.";
+
+constexpr int ProgressPeriodMs = 100;
+
+// Quits the loop when the run is over, however it ended.
+class RunEndWatcher : public ZObserver<ZAppObservable>
+{
+public:
+    explicit RunEndWatcher(QEventLoop *loop)
+        : m_loop(loop)
+    {
+    }
+    ~RunEndWatcher() override { detach(subject()); }
+    bool update(int code) override
+    {
+        if (code != SamplingChanged || subject()->isSampling())
+            return false;
+        QMetaObject::invokeMethod(m_loop, "quit", Qt::QueuedConnection);
+        return true;
+    }
+
+private:
+    QEventLoop *m_loop;
+};
+
+template<class Visit>
+void forEachInput(const ZRealBox &box, Visit visit)
+{
+    for (ZInChannel *channel : box.analogIns())
+        visit(*channel);
+    for (ZInChannel *channel : box.digitIns())
+        visit(*channel);
+    for (ZInChannel *channel : box.edgeCnts())
+        visit(*channel);
+}
+
+std::size_t totalSamples(const ZRealBox &box)
+{
+    std::size_t total = 0;
+    forEachInput(box, [&total](const ZInChannel &channel) { total += channel.sampleCount(); });
+    return total;
+}
+
+} // namespace
+
+ZAcquireSession::ZAcquireSession(ZAcquireOptions options, QObject *parent)
+    : QObject(parent)
+    , m_options(std::move(options))
+    , m_out(stdout)
+    , m_err(stderr)
+{
+}
+
+ZAcquireSession::~ZAcquireSession()
+{
+    // The store writes its final state while the model detaches it: model first.
+    m_app.reset();
+    m_settings.reset();
+}
+
+int ZAcquireSession::exec()
+{
+    if (m_options.help) {
+        m_out << ZAcquireOptions::helpText();
+        return Success;
+    }
+    if (m_options.listTypes) {
+        m_out << ZAcquireOptions::typeList();
+        return Success;
+    }
+    if (const int failed = configure())
+        return failed;
+    if (!checkOutputs())
+        return FileFailed;
+    if (const int failed = acquire())
+        return failed;
+    const int written = writeFiles();
+    printSummary();
+    return written;
+}
+
+int ZAcquireSession::configure()
+{
+    const bool simulate = m_options.simulate;
+    m_app = std::make_unique<ZAppObservable>(
+        [simulate](int boxType) { return createUsbBridge(simulate, boxType); });
+    if (!m_settingsDir.isValid()) {
+        m_err << "quoravi-acquire: cannot create a private settings folder\n";
+        return FileFailed;
+    }
+    // A private store: the user's own settings are never read or written.
+    m_settings = std::make_unique<ZSettings>(m_settingsDir.filePath(QStringLiteral("quoravi.ini")));
+    m_settings->attach(m_app.get());
+    m_app->setBoxType(m_options.boxType);
+
+    QString error;
+    if (!m_options.settingsFile.isEmpty()) {
+        const QFileInfo file(m_options.settingsFile);
+        if (!file.isFile() || !file.isReadable() || !m_settings->importFile(file.filePath(), &error)) {
+            m_err << "quoravi-acquire: cannot read the settings file " << m_options.settingsFile
+                  << (error.isEmpty() ? QString() : QStringLiteral(": ") + error) << "\n"
+                  << "Try 'quoravi-acquire --help'.\n";
+            return UsageError;
+        }
+    }
+    if (!m_options.apply(*m_app, &error)) {
+        m_err << "quoravi-acquire: " << error << "\nTry 'quoravi-acquire --help'.\n";
+        return UsageError;
+    }
+    return Success;
+}
+
+// A run can be long: an output that cannot be written is refused before it starts.
+bool ZAcquireSession::checkOutputs()
+{
+    for (const QString &name : { m_options.projectFile, m_options.dataFile }) {
+        if (name.isEmpty())
+            continue;
+        const QFileInfo file(name);
+        const QFileInfo folder(file.absolutePath());
+        if (!folder.isDir() || !folder.isWritable() || (file.exists() && !file.isWritable())
+            || file.isDir()) {
+            m_err << "quoravi-acquire: cannot write " << name << ": "
+                  << (!folder.isDir() ? "No such directory" : "Permission denied") << "\n";
+            return false;
+        }
+    }
+    return true;
+}
+
+int ZAcquireSession::acquire()
+{
+    QEventLoop loop;
+    m_loop = &loop;
+    RunEndWatcher watcher(&loop);
+    watcher.attach(m_app.get());
+    ZSignalWaker waker;
+    connect(&waker, &ZSignalWaker::stopRequested, this, &ZAcquireSession::stop);
+
+    if (!m_app->connectBox()) {
+        m_err << DeviceSentence << "\n";
+        return DeviceFailed;
+    }
+    QTimer progress;
+    if (!m_options.quiet && ::isatty(STDERR_FILENO)) {
+        connect(&progress, &QTimer::timeout, this, &ZAcquireSession::showProgress);
+        progress.start(ProgressPeriodMs);
+    }
+    loop.exec();
+    progress.stop();
+    if (m_progressShown)
+        m_err << "\n";
+    m_loop = nullptr;
+    return Success;
+}
+
+void ZAcquireSession::stop(int signalNumber)
+{
+    Q_UNUSED(signalNumber);
+    m_interrupted = true;
+    m_app->requestStop();
+}
+
+void ZAcquireSession::showProgress()
+{
+    static QElapsedTimer elapsed;
+    if (!elapsed.isValid())
+        elapsed.start();
+    const ZRealBox *box = m_app->activeBox();
+    const bool sampling = box && box->isSampling();
+    m_err << "\r" << (sampling ? "sampling" : "armed   ") << "  "
+          << formatNumber(elapsed.elapsed() / 1000.0, 1) << " s  "
+          << (box ? totalSamples(*box) : 0) << " samples   ";
+    m_err.flush();
+    m_progressShown = true;
+}
+
+int ZAcquireSession::writeFiles()
+{
+    const ZRealBox &box = *m_app->activeBox();
+    int result = Success;
+    const auto report = [this, &result](const QString &what, const QString &name,
+                                        const ZFileOutcome &outcome) {
+        if (outcome.ok) {
+            m_out << what << " written to " << name << "\n";
+        } else {
+            m_err << "quoravi-acquire: cannot write " << name << ": " << outcome.errorText << "\n";
+            result = FileFailed;
+        }
+    };
+    if (!m_options.projectFile.isEmpty())
+        report(QStringLiteral("project"), m_options.projectFile,
+               saveProjectFile(box, m_options.projectFile));
+    if (!m_options.dataFile.isEmpty())
+        report(QStringLiteral("data"), m_options.dataFile, saveDataFile(box, m_options.dataFile));
+    return result;
+}
+
+void ZAcquireSession::printSummary()
+{
+    forEachInput(*m_app->activeBox(), [this](const ZInChannel &channel) {
+        const auto times = channel.times();
+        if (times.isEmpty())
+            return;
+        m_out << channelName(channel) << ": " << times.size() << " samples, "
+              << formatNumber(times[0], 3) << " s to " << formatNumber(times.last(), 3) << " s\n";
+    });
+}
