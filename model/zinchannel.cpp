@@ -74,7 +74,7 @@ std::size_t ZInChannel::seriesBytes() const
     return m_times.allocatedBytes() + valueBytes();
 }
 
-void ZInChannel::storeTime(double time)
+void ZInChannel::appendTime(double time)
 {
     // A stalled or backward clock still gives strictly increasing times, 1 ms apart.
     if (m_times.storedSize() > 0 && m_lastTime >= time)

@@ -78,7 +78,7 @@ protected:
 
 private:
     bool hasRoom() const { return m_times.storedSize() < ZSeries<double>::MaxSize; }
-    void storeTime(double time);
+    void appendTime(double time);
     void publish(std::size_t appended);
     void announce(std::size_t appended);
 
@@ -102,7 +102,7 @@ void ZInChannel::appendSamples(const double *times, int n, StoreValue storeValue
             if (!std::isfinite(times[i]))
                 continue;
             storeValue(i);
-            storeTime(times[i]);
+            appendTime(times[i]);
             ++appended;
         }
         publish(appended);

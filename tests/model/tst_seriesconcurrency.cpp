@@ -107,12 +107,20 @@ void TestSeriesConcurrency::readersSeeConsistentPrefix()
     std::size_t verified = 0; // every index below this was checked against the coefs in force
     int round = 0;
     bool sawPartial = false;
+    std::size_t nextCoefChange = SampleCount / 8;
+    int coefChanges = 0;
     int mismatches = 0;
     const auto check = [&](bool condition) {
         if (!condition)
             ++mismatches;
     };
     while (!done.load() || verified < channel.sampleCount()) {
+        // Attaching, changing coefficients and handling queued signals below all synchronise
+        // with the writer; wait for samples published after that, so that only the channel's
+        // own publication orders what is read next.
+        while (!done.load() && channel.sampleCount() == verified)
+            std::this_thread::yield();
+
         // Views taken later never see fewer samples than earlier ones.
         const ZSeriesView<double> times = channel.times();
         const ZSeriesView<double> volts = channel.volts();
@@ -126,16 +134,17 @@ void TestSeriesConcurrency::readersSeeConsistentPrefix()
         verified = times.size();
         sawPartial = sawPartial || (verified > 0 && verified < SampleCount);
 
-        if (++round % 64 == 0) {
+        if (verified >= nextCoefChange) {
             // New coefficients apply at once to every stored sample and to later ones.
-            coefs = coefSets[(round / 64) % 2];
+            nextCoefChange += SampleCount / 8;
+            coefs = coefSets[++coefChanges % 2];
             channel.setCoefs(coefs);
             coefs = channel.coefs();
             const ZSeriesView<double> after = channel.functionValues();
             for (std::size_t i = 0; i < after.size(); i += 997)
                 check(after[i] == expectedY(channel.volts()[i]));
         }
-        if (round % 2)
+        if (++round % 2)
             flickering.attach(&channel);
         else
             channel.detach(&flickering);
@@ -152,6 +161,7 @@ void TestSeriesConcurrency::readersSeeConsistentPrefix()
     QCOMPARE(permanent.strayUpdates(), 0);
     QCOMPARE(flickering.strayUpdates(), 0);
     QVERIFY(sawPartial); // the reader really ran alongside the writer
+    QVERIFY(coefChanges > 0);
 }
 
 QTEST_GUILESS_MAIN(TestSeriesConcurrency)
