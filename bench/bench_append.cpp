@@ -2,6 +2,7 @@
 // per call, one observer attached), with and without a queued receiver of
 // dataAppended(int), against bare std::vector storage; and series memory per sample.
 
+#include "app/zeventdispatcher.h"
 #include "model/zanalogin.h"
 
 #include <QAbstractEventDispatcher>
@@ -192,6 +193,7 @@ void reportMemory()
 
 int main(int argc, char *argv[])
 {
+    useQtEventDispatcher(); // as the programs do
     QCoreApplication app(argc, argv);
     // Queued hand-overs cost what the receiving thread's event dispatcher makes them cost.
     std::printf("event dispatcher: %s\n",

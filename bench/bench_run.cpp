@@ -6,6 +6,7 @@
 // Usage: bench_run [seconds [full|slow]]   (default: 10 s, both runs)
 
 #include "app/zappobservable.h"
+#include "app/zeventdispatcher.h"
 #include "device/zrealbox.h"
 #include "device/zsimulatedbox.h"
 #include "device/zsimulatedbridge.h"
@@ -166,6 +167,7 @@ bool slowRate(double seconds)
 
 int main(int argc, char **argv)
 {
+    useQtEventDispatcher(); // as the programs do
     QCoreApplication application(argc, argv);
     const double seconds = argc > 1 ? std::atof(argv[1]) : 10.0;
     const QString only = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
