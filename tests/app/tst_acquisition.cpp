@@ -4,6 +4,7 @@
 #include "device/zrunconfig.h"
 #include "device/zsimulatedbox.h"
 #include "device/zsimulatedbridge.h"
+#include "tests/common/coderecorder.h"
 
 #include <QElapsedTimer>
 #include <QtTest>
@@ -11,19 +12,6 @@
 #include <memory>
 
 namespace {
-
-// Records the application model's notifications in order.
-class CodeRecorder : public ZObserver<ZAppObservable>
-{
-public:
-    ~CodeRecorder() override { detach(subject()); }
-    bool update(int code) override
-    {
-        codes << code;
-        return true;
-    }
-    QList<int> codes;
-};
 
 // An application model wired to a simulated box the test holds.
 struct Rig
@@ -34,7 +22,7 @@ struct Rig
     {
         recorder.attach(&app);
         app.setBoxType(boxType);
-        recorder.codes.clear();
+        recorder.take();
     }
 
     QList<int> opcodes() const
@@ -49,7 +37,7 @@ struct Rig
 
     std::shared_ptr<ZSimulatedBox> box;
     ZAppObservable app;
-    CodeRecorder recorder;
+    CodeRecorder<ZAppObservable> recorder;
 };
 
 QByteArray toBytes(const ZByteArray &frame)
@@ -106,7 +94,7 @@ void TestAcquisition::manualStartSamplesWithoutPolling()
     QVERIFY(rig.app.connectBox());
     QTRY_VERIFY_WITH_TIMEOUT(slow->sampleCount() >= 10, RunTimeoutMs);
     QVERIFY(rig.app.requestStop());
-    QCOMPARE(rig.recorder.codes,
+    QCOMPARE(rig.recorder.codes(),
              (QList<int> { SamplingChanged, SampleStarted, SampleFinished, SamplingChanged }));
     QVERIFY(!rig.app.isCommunicating());
     QVERIFY(!rig.realBox().isSampling());
@@ -143,7 +131,7 @@ void TestAcquisition::startTriggers()
     Rig rig(1, clock);
     rig.realBox().analogIns()[0]->setSelected(true);
     rig.app.setStartTrigger(trigger);
-    rig.recorder.codes.clear();
+    rig.recorder.take();
 
     QVERIFY(rig.app.connectBox());
     QTRY_VERIFY_WITH_TIMEOUT(rig.opcodes().count(ZProtocol::OpDigitInLevel) >= 3, RunTimeoutMs);
@@ -151,12 +139,12 @@ void TestAcquisition::startTriggers()
     const int polls = rig.opcodes().count(ZProtocol::OpDigitInLevel);
     QTRY_VERIFY_WITH_TIMEOUT(rig.opcodes().count(ZProtocol::OpDigitInLevel) >= polls + 3,
                              RunTimeoutMs);
-    QVERIFY(!rig.recorder.codes.contains(SampleStarted));
+    QVERIFY(!rig.recorder.codes().contains(SampleStarted));
     clock.setMs(edgeMs);
-    QTRY_VERIFY_WITH_TIMEOUT(rig.recorder.codes.contains(SampleStarted), RunTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.recorder.codes().contains(SampleStarted), RunTimeoutMs);
     QVERIFY(rig.realBox().isSampling());
     QVERIFY(rig.app.requestStop());
-    QCOMPARE(rig.recorder.codes.mid(rig.recorder.codes.size() - 2),
+    QCOMPARE(rig.recorder.codes().mid(rig.recorder.codes().size() - 2),
              (QList<int> { SampleFinished, SamplingChanged }));
 }
 
@@ -170,15 +158,15 @@ void TestAcquisition::stopByEdgeSelectsDigitalInput0()
     analog->setInterval(5.0);
     digitIn0->setInterval(100.0);
     rig.app.setStopTrigger(TriggerRising);
-    rig.recorder.codes.clear();
+    rig.recorder.take();
 
     QVERIFY(rig.app.connectBox());
     QTRY_VERIFY_WITH_TIMEOUT(digitIn0->sampleCount() >= 5, RunTimeoutMs);
     QVERIFY(digitIn0->isSelected());
     QCOMPARE(digitIn0->interval(), 5.0); // as fast as the fastest selected channel
-    QVERIFY(!rig.recorder.codes.contains(SampleFinished));
+    QVERIFY(!rig.recorder.codes().contains(SampleFinished));
     clock.setMs(4100.0);
-    QTRY_VERIFY_WITH_TIMEOUT(rig.recorder.codes.contains(SampleFinished), RunTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.recorder.codes().contains(SampleFinished), RunTimeoutMs);
     QVERIFY(!rig.app.isSampling());
     QVERIFY(!rig.app.isCommunicating());
     QCOMPARE(digitIn0->statuses().last(), true);
@@ -193,13 +181,13 @@ void TestAcquisition::stopByTimeOut()
     analog->setInterval(20.0);
     rig.app.setStopTrigger(TriggerTimeOut);
     rig.app.setDuration(0.4);
-    rig.recorder.codes.clear();
+    rig.recorder.take();
     QElapsedTimer timer;
     timer.start();
     QVERIFY(rig.app.connectBox());
-    QTRY_VERIFY_WITH_TIMEOUT(rig.recorder.codes.contains(SampleFinished), RunTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.recorder.codes().contains(SampleFinished), RunTimeoutMs);
     QVERIFY(timer.elapsed() >= 400);
-    QCOMPARE(rig.recorder.codes,
+    QCOMPARE(rig.recorder.codes(),
              (QList<int> { SamplingChanged, SampleStarted, SampleFinished, SamplingChanged }));
     QVERIFY(analog->sampleCount() > 0);
     const double last = analog->times().last();
@@ -211,14 +199,15 @@ void TestAcquisition::stopWhileArmedCancels()
     ZManualClock clock(2500.0);
     Rig rig(1, clock);
     rig.app.setStartTrigger(TriggerFalling); // low already: needs a rise and a fall
-    rig.recorder.codes.clear();
+    rig.recorder.take();
     QVERIFY(rig.app.connectBox());
     QTRY_VERIFY_WITH_TIMEOUT(rig.opcodes().count(ZProtocol::OpDigitInLevel) >= 2, RunTimeoutMs);
     QElapsedTimer timer;
     timer.start();
     QVERIFY(rig.app.requestStop());
     QVERIFY2(timer.elapsed() < 1000, "a stop must not wait for the poll to time out");
-    QCOMPARE(rig.recorder.codes, (QList<int> { SamplingChanged, SampleCanceled, SamplingChanged }));
+    QCOMPARE(rig.recorder.codes(),
+             (QList<int> { SamplingChanged, SampleCanceled, SamplingChanged }));
     QVERIFY(!rig.realBox().isSampling());
     QVERIFY(!rig.app.requestStop());
 }
@@ -326,7 +315,7 @@ void TestAcquisition::silentBoxFailsToConnect()
     QVERIFY(!rig.app.connectBox());
     QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
     QVERIFY(!rig.app.isSampling());
-    QVERIFY(rig.recorder.codes.isEmpty());
+    QVERIFY(rig.recorder.codes().isEmpty());
 
     // Without any bridge at all the start fails as well.
     ZAppObservable noBridge([](int) { return std::unique_ptr<ZUsbBridge>(); });
@@ -382,7 +371,7 @@ void TestAcquisition::stopRacingTheStart()
     Rig rig(1);
     rig.realBox().analogIns()[0]->setSelected(true);
     for (int round = 0; round < 40; ++round) {
-        rig.recorder.codes.clear();
+        rig.recorder.take();
         QVERIFY(rig.app.connectBox());
         if (round % 2)
             QCoreApplication::processEvents(); // sometimes let the start through first
@@ -391,7 +380,7 @@ void TestAcquisition::stopRacingTheStart()
         QVERIFY(!rig.app.isCommunicating());
         QVERIFY(!rig.app.isSampling());
         QVERIFY(!rig.realBox().isSampling());
-        const QList<int> codes = rig.recorder.codes;
+        const QList<int> codes = rig.recorder.codes();
         QVERIFY(codes.count(SampleFinished) + codes.count(SampleCanceled) == 1);
         const int finished = codes.indexOf(SampleFinished);
         QVERIFY(finished < 0 || !codes.mid(finished).contains(SampleCanceled));
@@ -411,7 +400,7 @@ void TestAcquisition::boxTypeChangeDropsTheLink()
     QVERIFY(rig.app.link());
     rig.app.setBoxType(3);
     QVERIFY(!rig.app.link());
-    QCOMPARE(rig.recorder.codes.mid(rig.recorder.codes.indexOf(ActiveBoxChanged)),
+    QCOMPARE(rig.recorder.codes().mid(rig.recorder.codes().indexOf(ActiveBoxChanged)),
              (QList<int> { ActiveBoxChanged, BoxRemoved, ActiveBoxChanged, RealBoxAdded,
                            BoxTypeChanged }));
     rig.app.setBoxType(0);

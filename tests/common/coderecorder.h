@@ -32,7 +32,8 @@ public:
         return true;
     }
 
-    // The codes received since the last call.
+    // The codes received since the last take().
+    const QList<int> &codes() const { return m_codes; }
     QList<int> take()
     {
         QList<int> codes;

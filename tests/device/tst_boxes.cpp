@@ -1,6 +1,7 @@
 #include "device/zimgybox.h"
 #include "device/zrealbox.h"
 #include "model/zoutputwriter.h"
+#include "tests/common/fakeoutputwriter.h"
 
 #include "tests/common/coderecorder.h"
 
@@ -32,22 +33,6 @@ template<> char *toString(const Limits &l)
 } // namespace QTest
 
 namespace {
-
-class FakeWriter : public ZOutputWriter
-{
-public:
-    bool sendAnalogOut(int channel, quint16 code) override
-    {
-        writes.append(QStringLiteral("analog:%1:%2").arg(channel).arg(code));
-        return true;
-    }
-    bool sendDigitOut(int channel, quint8 status) override
-    {
-        writes.append(QStringLiteral("digital:%1:%2").arg(channel).arg(status));
-        return true;
-    }
-    QStringList writes;
-};
 
 template<class Channel> Limits limitsOf(const Channel *channel)
 {
@@ -203,7 +188,7 @@ void TestBoxes::channelsPerType()
 
 void TestBoxes::outputsWriteThroughOwner()
 {
-    FakeWriter owner;
+    FakeOutputWriter owner;
     ZRealBox box(&owner, 10);
     QCOMPARE(box.owner(), &owner);
     box.analogOuts()[3]->setVoltage(2.5); // not sampling: stored only

@@ -1,6 +1,7 @@
 #include "model/zanalogout.h"
 #include "model/zdigitout.h"
 #include "model/zoutputwriter.h"
+#include "tests/common/fakeoutputwriter.h"
 
 #include "tests/common/coderecorder.h"
 
@@ -14,23 +15,6 @@ namespace {
 
 constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double Inf = std::numeric_limits<double>::infinity();
-
-// Records what reaches the device, as "analog:<channel>:<code>" or "digital:<channel>:<level>".
-class FakeWriter : public ZOutputWriter
-{
-public:
-    bool sendAnalogOut(int channel, quint16 code) override
-    {
-        writes.append(QStringLiteral("analog:%1:%2").arg(channel).arg(code));
-        return true;
-    }
-    bool sendDigitOut(int channel, quint8 status) override
-    {
-        writes.append(QStringLiteral("digital:%1:%2").arg(channel).arg(status));
-        return true;
-    }
-    QStringList writes;
-};
 
 } // namespace
 
@@ -177,7 +161,7 @@ void TestOutChannels::immediateWrites()
     QFETCH(int, digitalMode);
     QFETCH(bool, withWriter);
 
-    FakeWriter writer;
+    FakeOutputWriter writer;
     ZOutputWriter *const target = withWriter ? &writer : nullptr;
     ZAnalogOut analog(target, componentId(AnalogOutKind, 2));
     ZDigitOut digital(target, componentId(DigitOutKind, 1));
