@@ -97,9 +97,10 @@ bool ZAppObservable::removeBox(ZBox *box)
         return false;
     if (box == m_activeBox && isSampling())
         onStopSample();
+    const bool wasActive = box == m_activeBox;
     m_boxes.erase(it);
     delete box;
-    if (box == m_activeBox) {
+    if (wasActive) {
         m_activeBox = nullptr;
         notify(ActiveBoxChanged);
     }
