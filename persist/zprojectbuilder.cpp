@@ -7,6 +7,7 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
@@ -44,6 +45,8 @@ ZProjectBuilder::ZProjectBuilder(std::function<void()> versionAccepted)
     : m_versionAcceptedCallback(std::move(versionAccepted))
 {
     m_times.reserve(BatchSize);
+    m_volts.reserve(BatchSize);
+    m_raws.reserve(BatchSize);
 }
 
 ZProjectBuilder::~ZProjectBuilder() = default;

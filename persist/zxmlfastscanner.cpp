@@ -123,8 +123,7 @@ ZXmlFastScanner::Result ZXmlFastScanner::scan(QIODevice &device, ZXmlHandler &ha
 
     bool rootSeen = false;
     for (;;) {
-        if (!skipWhiteSpace())
-            return Unsupported;
+        skipWhiteSpace();
         if (m_begin == m_end) // end of input
             return rootSeen && m_depth == 0 ? WellFormed : Unsupported;
         // After the root only white space: a comment or a second root is for Qt to judge.
@@ -190,17 +189,15 @@ bool ZXmlFastScanner::ensure(std::size_t count)
     return true;
 }
 
-// Skips the white space before the next tag; false when other text comes first. At the
-// end of the input m_begin == m_end.
-bool ZXmlFastScanner::skipWhiteSpace()
+// Skips white space up to the next other byte, or to the end of the input, where
+// m_begin == m_end.
+void ZXmlFastScanner::skipWhiteSpace()
 {
     for (;;) {
         while (m_begin < m_end && isSpace(m_buffer[m_begin]))
             ++m_begin;
-        if (m_begin < m_end)
-            return true;
-        if (!fill())
-            return true;
+        if (m_begin < m_end || !fill())
+            return;
     }
 }
 

@@ -37,7 +37,7 @@ private:
     bool fill();
     bool ensure(std::size_t count);
     std::size_t findTagEnd();
-    bool skipWhiteSpace();
+    void skipWhiteSpace();
     bool parseDeclaration(const char *begin, const char *end);
     bool parseStartTag(const char *begin, const char *end, bool *empty);
     bool parseEndTag(const char *begin, const char *end);

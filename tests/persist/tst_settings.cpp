@@ -2,6 +2,7 @@
 
 #include "app/zappobservable.h"
 #include "device/zrealbox.h"
+#include "persist/zchannelsettings.h"
 #include "persist/zsettings.h"
 #include "persist/zsettingscommands.h"
 
@@ -100,6 +101,7 @@ private slots:
     void restartRestoresTheConfiguration();
     void storedValuesPassTheModelChecks_data();
     void storedValuesPassTheModelChecks();
+    void settingsOfAnotherKindLeaveTheChannelAlone();
     void saveSettingsCommand();
     void loadSettingsCommand();
 
@@ -395,6 +397,23 @@ void TestSettings::storedValuesPassTheModelChecks()
     else
         seen = QStringLiteral("mode %1").arg(out->outMode());
     QCOMPARE(seen, expected);
+}
+
+void TestSettings::settingsOfAnotherKindLeaveTheChannelAlone()
+{
+    Rig rig(path(QStringLiteral("kinds.ini")));
+    rig.app.setBoxType(8);
+    rig.settings->clear();
+    ZDigitIn *di = rig.box().digitIns()[0];
+    ZAngInSettings analog(*rig.settings);
+    ZDgtOutSettings digitalOut(*rig.settings);
+    analog.attach(di);
+    QVERIFY(!analog.load());
+    QVERIFY(!analog.update(IntervalChanged));
+    QVERIFY(!analog.save());
+    QVERIFY(digitalOut.attach(di));
+    di->setInterval(20.0); // written once, by the store's own digital input settings
+    QCOMPARE(rig.settings->allKeys(), QStringList { QStringLiteral("UX-107/DgtIn/1/interval") });
 }
 
 void TestSettings::saveSettingsCommand()
