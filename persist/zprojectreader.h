@@ -1,13 +1,14 @@
 #ifndef ZPROJECTREADER_H
 #define ZPROJECTREADER_H
 
+#include "device/zimgybox.h"
+
 #include <QString>
 
 #include <functional>
 #include <memory>
 
 class QIODevice;
-class ZImgyBox;
 
 // The outcome of reading a project file, in the order the checks are made: a file that
 // cannot be opened, then a document that is not well-formed XML (wherever the error is),
