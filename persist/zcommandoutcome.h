@@ -1,0 +1,33 @@
+#ifndef ZCOMMANDOUTCOME_H
+#define ZCOMMANDOUTCOME_H
+
+#include <QString>
+
+#include <functional>
+
+// What one of the main window's file commands reports: whether it succeeded, the modal
+// message box the window shows first (if any) and the status-bar text that follows it
+// (shown for 3000 ms). The texts are translated already.
+struct ZCommandOutcome
+{
+    enum Message {
+        NoMessage,
+        // A warning box with the window as parent, the command's name as title and one
+        // OK button.
+        WarningMessage,
+        // A plain message box without parent and with the standard OK button.
+        PlainMessage
+    };
+
+    bool succeeded = false;
+    Message message = NoMessage;
+    QString messageTitle;
+    QString messageText;
+    QString statusText;
+};
+
+// Receives the status-bar texts a command shows while it works ("Saving Project to
+// %1..."), before its outcome.
+using ZStatusSink = std::function<void(const QString &text)>;
+
+#endif // ZCOMMANDOUTCOME_H

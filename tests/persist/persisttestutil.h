@@ -1,0 +1,73 @@
+#ifndef PERSISTTESTUTIL_H
+#define PERSISTTESTUTIL_H
+
+#include "app/zappobservable.h"
+#include "device/zusbbridge.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <memory>
+
+#include <sys/resource.h>
+
+// An application model that never reaches a device: these tests only configure boxes.
+inline ZAppObservable::BridgeFactory noBridge()
+{
+    return [](int) {
+        return std::unique_ptr<ZUsbBridge>();
+    };
+}
+
+// Keeps every settings file of the process inside a temporary folder, so that no test
+// reads or writes the user's configuration even by accident.
+inline void redirectUserSettings(const QTemporaryDir &dir)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    for (const auto format : { QSettings::NativeFormat, QSettings::IniFormat })
+        QSettings::setPath(format, QSettings::UserScope, dir.path());
+}
+
+inline QByteArray readAll(const QString &fileName)
+{
+    QFile file(fileName);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline bool writeAll(const QString &fileName, const QByteArray &bytes)
+{
+    QFile file(fileName);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Limits the size of the files the process writes while it lives, so that a write in the
+// middle of a file fails as on a full disk.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        rlimit limit = m_saved;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+private:
+    rlimit m_saved {};
+    void (*m_oldHandler)(int) = nullptr;
+};
+
+#endif // PERSISTTESTUTIL_H
