@@ -4,11 +4,14 @@
 #include "zacquireoptions.h"
 #include "zacquiresession.h"
 
+#include "app/zeventdispatcher.h"
+
 #include <QCoreApplication>
 #include <QTextStream>
 
 int main(int argc, char **argv)
 {
+    useQtEventDispatcher();
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quoravi-acquire"));
 

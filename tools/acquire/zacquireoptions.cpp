@@ -13,15 +13,15 @@ namespace {
 const QString TypeOption = QStringLiteral("--type");
 
 // Options that take a value, and whether they may be given more than once.
-struct ValueOption {
+struct ValueOption
+{
     const char *name;
     bool repeatable;
 };
 const ValueOption ValueOptions[] = {
-    { "--type", false },     { "--settings", false }, { "--select", false },
-    { "--rate", true },      { "--range", true },     { "--start", false },
-    { "--stop", false },     { "--duration", false }, { "--project", false },
-    { "--data", false },
+    { "--type", false },    { "--settings", false }, { "--select", false }, { "--rate", true },
+    { "--range", true },    { "--start", false },    { "--stop", false },   { "--duration", false },
+    { "--project", false }, { "--data", false },
 };
 
 bool takesValue(const QString &option, bool *repeatable)
@@ -160,8 +160,8 @@ bool ZAcquireOptions::parse(const QStringList &arguments, QString *error)
             rates << qMakePair(name, rate);
         } else if (option == QLatin1String("--range")) {
             QString name, text;
-            const std::optional<int> code =
-                splitAssignment(value, &name, &text) ? parseRange(text) : std::nullopt;
+            const std::optional<int> code
+                = splitAssignment(value, &name, &text) ? parseRange(text) : std::nullopt;
             if (!code || !name.startsWith(QLatin1String("ai")) || !isChannelName(name)) {
                 *error = QStringLiteral("--range wants aiN=VOLTS with VOLTS 10, 5, 2.5 or 1.25, "
                                         "not '%1'")
@@ -185,7 +185,8 @@ bool ZAcquireOptions::parse(const QStringList &arguments, QString *error)
             bool ok = false;
             const double seconds = value.toDouble(&ok);
             if (!ok || !(seconds >= 0.0) || !std::isfinite(seconds)) {
-                *error = QStringLiteral("--duration wants a number of seconds, not '%1'").arg(value);
+                *error
+                    = QStringLiteral("--duration wants a number of seconds, not '%1'").arg(value);
                 return false;
             }
             duration = seconds;

@@ -15,7 +15,8 @@ class ZRealBox;
 // What the command line asks of one acquisition. Parsing checks the form of every value;
 // apply() checks them against the chosen box type and configures the model, so a bad
 // value is refused before any device is opened.
-struct ZAcquireOptions {
+struct ZAcquireOptions
+{
     int boxType = 0;
     bool simulate = false;
     bool quiet = false;

@@ -6,9 +6,9 @@
 #include "device/zrealbox.h"
 #include "device/zusbbackend.h"
 #include "model/zglobal.h"
-#include "persist/zdatafile.h"
-#include "persist/zprojectfile.h"
+#include "persist/zprojectcommands.h"
 #include "persist/zsettings.h"
+#include "persist/zsettingscommands.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -22,8 +22,8 @@
 namespace {
 
 // The window program's words for a start that found no box.
-const char *const DeviceSentence =
-    "Please make sure the device is connected and matched with the device type, then try again.";
+const char *const DeviceSentence
+    = "Please make sure the device is connected and matched with the device type, then try again.";
 
 constexpr int ProgressPeriodMs = 100;
 
@@ -33,8 +33,7 @@ class RunEndWatcher : public ZObserver<ZAppObservable>
 public:
     explicit RunEndWatcher(QEventLoop *loop)
         : m_loop(loop)
-    {
-    }
+    { }
     ~RunEndWatcher() override { detach(subject()); }
     bool update(int code) override
     {
@@ -48,8 +47,7 @@ private:
     QEventLoop *m_loop;
 };
 
-template<class Visit>
-void forEachInput(const ZRealBox &box, Visit visit)
+template<class Visit> void forEachInput(const ZRealBox &box, Visit visit)
 {
     for (ZInChannel *channel : box.analogIns())
         visit(*channel);
@@ -73,8 +71,7 @@ ZAcquireSession::ZAcquireSession(ZAcquireOptions options, QObject *parent)
     , m_options(std::move(options))
     , m_out(stdout)
     , m_err(stderr)
-{
-}
+{ }
 
 ZAcquireSession::~ZAcquireSession()
 {
@@ -99,9 +96,8 @@ int ZAcquireSession::exec()
         return FileFailed;
     if (const int failed = acquire())
         return failed;
-    const int written = writeFiles();
     printSummary();
-    return written;
+    return writeFiles();
 }
 
 int ZAcquireSession::configure()
@@ -114,20 +110,23 @@ int ZAcquireSession::configure()
         return FileFailed;
     }
     // A private store: the user's own settings are never read or written.
-    m_settings = std::make_unique<ZSettings>(m_settingsDir.filePath(QStringLiteral("quoravi.ini")));
+    m_settings = std::make_unique<ZSettings>(m_settingsDir.filePath(QStringLiteral("quoravi.ini")),
+                                             QSettings::IniFormat);
     m_settings->attach(m_app.get());
     m_app->setBoxType(m_options.boxType);
 
-    QString error;
     if (!m_options.settingsFile.isEmpty()) {
+        // The same import as the window's Load Settings: the box type stays as chosen.
         const QFileInfo file(m_options.settingsFile);
-        if (!file.isFile() || !file.isReadable() || !m_settings->importFile(file.filePath(), &error)) {
+        const bool loaded = file.isFile() && file.isReadable()
+            && ZSettingsCommands(*m_settings).loadSettings(file.filePath()).succeeded;
+        if (!loaded) {
             m_err << "quoravi-acquire: cannot read the settings file " << m_options.settingsFile
-                  << (error.isEmpty() ? QString() : QStringLiteral(": ") + error) << "\n"
-                  << "Try 'quoravi-acquire --help'.\n";
+                  << "\nTry 'quoravi-acquire --help'.\n";
             return UsageError;
         }
     }
+    QString error;
     if (!m_options.apply(*m_app, &error)) {
         m_err << "quoravi-acquire: " << error << "\nTry 'quoravi-acquire --help'.\n";
         return UsageError;
@@ -194,30 +193,31 @@ void ZAcquireSession::showProgress()
     const ZRealBox *box = m_app->activeBox();
     const bool sampling = box && box->isSampling();
     m_err << "\r" << (sampling ? "sampling" : "armed   ") << "  "
-          << formatNumber(elapsed.elapsed() / 1000.0, 1) << " s  "
-          << (box ? totalSamples(*box) : 0) << " samples   ";
+          << formatNumber(elapsed.elapsed() / 1000.0, 1) << " s  " << (box ? totalSamples(*box) : 0)
+          << " samples   ";
     m_err.flush();
     m_progressShown = true;
 }
 
 int ZAcquireSession::writeFiles()
 {
-    const ZRealBox &box = *m_app->activeBox();
+    // The window's Save Project and Save Data, with the same bytes and the same words.
+    const ZProjectCommands commands(*m_app);
     int result = Success;
     const auto report = [this, &result](const QString &what, const QString &name,
-                                        const ZFileOutcome &outcome) {
-        if (outcome.ok) {
+                                        const ZCommandOutcome &outcome) {
+        if (outcome.succeeded) {
             m_out << what << " written to " << name << "\n";
         } else {
-            m_err << "quoravi-acquire: cannot write " << name << ": " << outcome.errorText << "\n";
+            m_err << "quoravi-acquire: " << outcome.messageText << "\n";
             result = FileFailed;
         }
     };
     if (!m_options.projectFile.isEmpty())
         report(QStringLiteral("project"), m_options.projectFile,
-               saveProjectFile(box, m_options.projectFile));
+               commands.saveProject(m_options.projectFile));
     if (!m_options.dataFile.isEmpty())
-        report(QStringLiteral("data"), m_options.dataFile, saveDataFile(box, m_options.dataFile));
+        report(QStringLiteral("data"), m_options.dataFile, commands.saveData(m_options.dataFile));
     return result;
 }
 
@@ -227,7 +227,8 @@ void ZAcquireSession::printSummary()
         const auto times = channel.times();
         if (times.isEmpty())
             return;
-        m_out << channelName(channel) << ": " << times.size() << " samples, "
-              << formatNumber(times[0], 3) << " s to " << formatNumber(times.last(), 3) << " s\n";
+        m_out << channelName(channel) << ": " << times.size()
+              << (times.size() == 1 ? " sample, " : " samples, ") << formatNumber(times[0], 3)
+              << " s to " << formatNumber(times.last(), 3) << " s\n";
     });
 }

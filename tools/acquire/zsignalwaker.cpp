@@ -21,7 +21,9 @@ ZSignalWaker::ZSignalWaker(QObject *parent)
     m_notifier = new QSocketNotifier(g_sockets[1], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &ZSignalWaker::readSignal);
 
-    struct sigaction action {};
+    struct sigaction action
+    {
+    };
     action.sa_handler = &ZSignalWaker::handle;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;

@@ -28,8 +28,12 @@ private:
     void readSignal();
 
     QSocketNotifier *m_notifier = nullptr;
-    struct sigaction m_oldInt {};
-    struct sigaction m_oldTerm {};
+    struct sigaction m_oldInt
+    {
+    };
+    struct sigaction m_oldTerm
+    {
+    };
 };
 
 #endif // ZSIGNALWAKER_H
