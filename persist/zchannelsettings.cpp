@@ -16,14 +16,6 @@ namespace {
 const char *const CoefKeys[ZAnalogIn::CoefCount]
     = { "coef0", "coef1", "coef2", "coef3", "coef4", "coef5" };
 
-// The selected flag and the interval are common to the three input kinds.
-template<class Channel>
-void loadInput(Channel *channel, const QVariant &selected, const QVariant &interval)
-{
-    channel->setSelected(selected.toBool());
-    channel->setInterval(interval.toDouble());
-}
-
 } // namespace
 
 template<class Channel> QString ZChannelSettings<Channel>::key(const char *property) const
@@ -53,8 +45,73 @@ template class ZChannelSettings<ZDigitOut>;
 
 // ---------------------------------------------------------------------------------------
 
+template<class Channel> ZInputSettings<Channel>::~ZInputSettings()
+{
+    // While the object is still an input settings, so that its own save() runs.
+    this->detach(this->subject());
+}
+
+template<class Channel> void ZInputSettings<Channel>::loadInput(Channel &channel)
+{
+    channel.setSelected(this->stored("selected", channel.isSelected()).toBool());
+    channel.setInterval(this->stored("interval", channel.interval()).toDouble());
+}
+
+template<class Channel> void ZInputSettings<Channel>::saveInput(const Channel &channel)
+{
+    this->store("selected", channel.isSelected());
+    this->store("interval", channel.interval());
+}
+
+template<class Channel> bool ZInputSettings<Channel>::storeInput(int code, const Channel &channel)
+{
+    switch (code) {
+    case IntervalChanged:
+        this->store("interval", channel.interval());
+        return true;
+    case SelectedChanged:
+        this->store("selected", channel.isSelected());
+        return true;
+    default:
+        return false;
+    }
+}
+
+template<class Channel> bool ZInputSettings<Channel>::load()
+{
+    Channel *c = this->channel();
+    if (!c)
+        return false;
+    loadInput(*c);
+    return true;
+}
+
+template<class Channel> bool ZInputSettings<Channel>::save()
+{
+    const Channel *c = this->channel();
+    if (!c)
+        return false;
+    saveInput(*c);
+    return true;
+}
+
+template<class Channel> bool ZInputSettings<Channel>::update(int code)
+{
+    // DataAppended comes from the communication thread: never touch the store for it.
+    if (code == DataAppended)
+        return false;
+    const Channel *c = this->channel();
+    return c && storeInput(code, *c);
+}
+
+template class ZInputSettings<ZAnalogIn>;
+template class ZInputSettings<ZDigitIn>;
+template class ZInputSettings<ZEdgeCnt>;
+
+// ---------------------------------------------------------------------------------------
+
 ZAngInSettings::ZAngInSettings(ZSettings &owner)
-    : ZChannelSettings(owner, "/AngIn/")
+    : ZInputSettings(owner, "/AngIn/")
 { }
 
 ZAngInSettings::~ZAngInSettings()
@@ -67,7 +124,7 @@ bool ZAngInSettings::load()
     ZAnalogIn *c = channel();
     if (!c)
         return false;
-    loadInput(c, stored("selected", c->isSelected()), stored("interval", c->interval()));
+    loadInput(*c);
     c->setRange(int(stored("range", c->range()).toUInt()));
     c->setShowType(int(stored("showType", c->showType()).toUInt()));
     std::vector<double> coefs = c->coefs();
@@ -86,8 +143,7 @@ bool ZAngInSettings::save()
     const ZAnalogIn *c = channel();
     if (!c)
         return false;
-    store("selected", c->isSelected());
-    store("interval", c->interval());
+    saveInput(*c);
     store("range", c->range());
     store("showType", c->showType());
     saveCoefs(*c);
@@ -101,13 +157,9 @@ bool ZAngInSettings::update(int code)
     const ZAnalogIn *c = channel();
     if (!c)
         return false;
+    if (storeInput(code, *c))
+        return true;
     switch (code) {
-    case IntervalChanged:
-        store("interval", c->interval());
-        return true;
-    case SelectedChanged:
-        store("selected", c->isSelected());
-        return true;
     case RangeChanged:
         store("range", c->range());
         return true;
@@ -132,100 +184,12 @@ void ZAngInSettings::saveCoefs(const ZAnalogIn &channel)
 // ---------------------------------------------------------------------------------------
 
 ZDgtInSettings::ZDgtInSettings(ZSettings &owner)
-    : ZChannelSettings(owner, "/DgtIn/")
+    : ZInputSettings(owner, "/DgtIn/")
 { }
-
-ZDgtInSettings::~ZDgtInSettings()
-{
-    detach(subject());
-}
-
-bool ZDgtInSettings::load()
-{
-    ZDigitIn *c = channel();
-    if (!c)
-        return false;
-    loadInput(c, stored("selected", c->isSelected()), stored("interval", c->interval()));
-    return true;
-}
-
-bool ZDgtInSettings::save()
-{
-    const ZDigitIn *c = channel();
-    if (!c)
-        return false;
-    store("selected", c->isSelected());
-    store("interval", c->interval());
-    return true;
-}
-
-bool ZDgtInSettings::update(int code)
-{
-    if (code == DataAppended)
-        return false;
-    const ZDigitIn *c = channel();
-    if (!c)
-        return false;
-    switch (code) {
-    case IntervalChanged:
-        store("interval", c->interval());
-        return true;
-    case SelectedChanged:
-        store("selected", c->isSelected());
-        return true;
-    default:
-        return false;
-    }
-}
-
-// ---------------------------------------------------------------------------------------
 
 ZEgeCntSettings::ZEgeCntSettings(ZSettings &owner)
-    : ZChannelSettings(owner, "/EgeCnt/")
+    : ZInputSettings(owner, "/EgeCnt/")
 { }
-
-ZEgeCntSettings::~ZEgeCntSettings()
-{
-    detach(subject());
-}
-
-bool ZEgeCntSettings::load()
-{
-    ZEdgeCnt *c = channel();
-    if (!c)
-        return false;
-    loadInput(c, stored("selected", c->isSelected()), stored("interval", c->interval()));
-    return true;
-}
-
-bool ZEgeCntSettings::save()
-{
-    const ZEdgeCnt *c = channel();
-    if (!c)
-        return false;
-    store("selected", c->isSelected());
-    store("interval", c->interval());
-    return true;
-}
-
-bool ZEgeCntSettings::update(int code)
-{
-    if (code == DataAppended)
-        return false;
-    const ZEdgeCnt *c = channel();
-    if (!c)
-        return false;
-    switch (code) {
-    case IntervalChanged:
-        store("interval", c->interval());
-        return true;
-    case SelectedChanged:
-        store("selected", c->isSelected());
-        return true;
-    default:
-        return false;
-    }
-}
 
 // ---------------------------------------------------------------------------------------
 

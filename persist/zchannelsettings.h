@@ -47,7 +47,28 @@ private:
     const char *const m_kindPath;
 };
 
-class ZAngInSettings : public ZChannelSettings<ZAnalogIn>
+// The keys every input channel has: "selected" and "interval".
+template<class Channel> class ZInputSettings : public ZChannelSettings<Channel>
+{
+public:
+    ~ZInputSettings() override;
+
+    bool load() override;
+    bool save() override;
+    bool update(int code) override;
+
+protected:
+    ZInputSettings(ZSettings &owner, const char *kindPath)
+        : ZChannelSettings<Channel>(owner, kindPath)
+    { }
+
+    void loadInput(Channel &channel);
+    void saveInput(const Channel &channel);
+    // Writes the key of an input code; false for any other code.
+    bool storeInput(int code, const Channel &channel);
+};
+
+class ZAngInSettings : public ZInputSettings<ZAnalogIn>
 {
 public:
     explicit ZAngInSettings(ZSettings &owner);
@@ -61,26 +82,16 @@ private:
     void saveCoefs(const ZAnalogIn &channel);
 };
 
-class ZDgtInSettings : public ZChannelSettings<ZDigitIn>
+class ZDgtInSettings : public ZInputSettings<ZDigitIn>
 {
 public:
     explicit ZDgtInSettings(ZSettings &owner);
-    ~ZDgtInSettings() override;
-
-    bool load() override;
-    bool save() override;
-    bool update(int code) override;
 };
 
-class ZEgeCntSettings : public ZChannelSettings<ZEdgeCnt>
+class ZEgeCntSettings : public ZInputSettings<ZEdgeCnt>
 {
 public:
     explicit ZEgeCntSettings(ZSettings &owner);
-    ~ZEgeCntSettings() override;
-
-    bool load() override;
-    bool save() override;
-    bool update(int code) override;
 };
 
 class ZAngOutSettings : public ZChannelSettings<ZAnalogOut>
