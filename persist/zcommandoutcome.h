@@ -24,6 +24,28 @@ struct ZCommandOutcome
     QString messageTitle;
     QString messageText;
     QString statusText;
+
+    static ZCommandOutcome success(const QString &status)
+    {
+        ZCommandOutcome outcome;
+        outcome.succeeded = true;
+        outcome.statusText = status;
+        return outcome;
+    }
+    static ZCommandOutcome failure(const QString &status)
+    {
+        ZCommandOutcome outcome;
+        outcome.statusText = status;
+        return outcome;
+    }
+    static ZCommandOutcome warning(const QString &title, const QString &text, const QString &status)
+    {
+        ZCommandOutcome outcome = failure(status);
+        outcome.message = WarningMessage;
+        outcome.messageTitle = title;
+        outcome.messageText = text;
+        return outcome;
+    }
 };
 
 // Receives the status-bar texts a command shows while it works ("Saving Project to

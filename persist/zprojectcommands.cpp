@@ -20,30 +20,6 @@ struct Texts
     Q_DECLARE_TR_FUNCTIONS(MainWindow)
 };
 
-ZCommandOutcome succeeded(const QString &status)
-{
-    ZCommandOutcome outcome;
-    outcome.succeeded = true;
-    outcome.statusText = status;
-    return outcome;
-}
-
-ZCommandOutcome failed(const QString &status)
-{
-    ZCommandOutcome outcome;
-    outcome.statusText = status;
-    return outcome;
-}
-
-ZCommandOutcome warned(const QString &title, const QString &text, const QString &status)
-{
-    ZCommandOutcome outcome = failed(status);
-    outcome.message = ZCommandOutcome::WarningMessage;
-    outcome.messageTitle = title;
-    outcome.messageText = text;
-    return outcome;
-}
-
 } // namespace
 
 ZProjectCommands::ZProjectCommands(ZAppObservable &app)
@@ -55,18 +31,19 @@ ZCommandOutcome ZProjectCommands::saveProject(const QString &fileName) const
 {
     const ZRealBox *box = m_app.activeBox();
     if (!box)
-        return failed(Texts::tr("Save Project failed."));
+        return ZCommandOutcome::failure(Texts::tr("Save Project failed."));
     const QString time = savedTime();
     const ZFileResult result = writeFileSafely(fileName, [&](QIODevice &device) {
         showStatus(Texts::tr("Saving Project to %1...").arg(fileName));
         return writeProject(*box, time, device);
     });
     if (!result.ok) {
-        return warned(Texts::tr("Save Project"),
-                      Texts::tr("Can't Save Project to %1:\n%2.").arg(fileName, result.errorString),
-                      Texts::tr("Save Project failed."));
+        return ZCommandOutcome::warning(
+            Texts::tr("Save Project"),
+            Texts::tr("Can't Save Project to %1:\n%2.").arg(fileName, result.errorString),
+            Texts::tr("Save Project failed."));
     }
-    return succeeded(Texts::tr("Save Project succeeded."));
+    return ZCommandOutcome::success(Texts::tr("Save Project succeeded."));
 }
 
 ZCommandOutcome ZProjectCommands::openProject(const QString &fileName)
@@ -76,12 +53,14 @@ ZCommandOutcome ZProjectCommands::openProject(const QString &fileName)
         = readProjectFile(fileName, [this] { showStatus(Texts::tr("Reconstructing project...")); });
     switch (result.outcome) {
     case ZProjectReadResult::ReadFailure:
-        return failed(Texts::tr("Open Project failed because of reading failure."));
+        return ZCommandOutcome::failure(
+            Texts::tr("Open Project failed because of reading failure."));
     case ZProjectReadResult::InvalidFormat:
-        return failed(Texts::tr("Open Project failed because of file of invalid format."));
+        return ZCommandOutcome::failure(
+            Texts::tr("Open Project failed because of file of invalid format."));
     case ZProjectReadResult::UnmatchedVersion: {
-        ZCommandOutcome outcome
-            = failed(Texts::tr("Open Project failed because of unmatched version."));
+        ZCommandOutcome outcome = ZCommandOutcome::failure(
+            Texts::tr("Open Project failed because of unmatched version."));
         outcome.message = ZCommandOutcome::PlainMessage;
         outcome.messageText = QCoreApplication::translate(
             "QObject", "Please choose project file saved by Quoravi of the current Version!");
@@ -92,25 +71,27 @@ ZCommandOutcome ZProjectCommands::openProject(const QString &fileName)
     }
     // The application model owns the box from here on.
     m_app.addBox(result.box.release());
-    return succeeded(Texts::tr("Open Project succeeded."));
+    return ZCommandOutcome::success(Texts::tr("Open Project succeeded."));
 }
 
 ZCommandOutcome ZProjectCommands::saveData(const QString &fileName) const
 {
     const ZRealBox *box = m_app.activeBox();
     if (!box)
-        return failed(Texts::tr("Save Data failed because of limits of authority."));
+        return ZCommandOutcome::failure(
+            Texts::tr("Save Data failed because of limits of authority."));
     const QString time = savedTime();
     const ZFileResult result = writeFileSafely(fileName, [&](QIODevice &device) {
         showStatus(Texts::tr("Saving Data to %1...").arg(fileName));
         return exportData(*box, time, device);
     });
     if (!result.ok) {
-        return warned(Texts::tr("Save Data"),
-                      Texts::tr("Can't Save Data to %1:\n%2.").arg(fileName, result.errorString),
-                      Texts::tr("Save Data failed because of limits of authority."));
+        return ZCommandOutcome::warning(
+            Texts::tr("Save Data"),
+            Texts::tr("Can't Save Data to %1:\n%2.").arg(fileName, result.errorString),
+            Texts::tr("Save Data failed because of limits of authority."));
     }
-    return succeeded(Texts::tr("Save Data succeeded"));
+    return ZCommandOutcome::success(Texts::tr("Save Data succeeded"));
 }
 
 void ZProjectCommands::showStatus(const QString &text) const

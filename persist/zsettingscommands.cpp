@@ -12,16 +12,6 @@ struct Texts
     Q_DECLARE_TR_FUNCTIONS(MainWindow)
 };
 
-ZCommandOutcome warned(const QString &title, const QString &text, const QString &status)
-{
-    ZCommandOutcome outcome;
-    outcome.message = ZCommandOutcome::WarningMessage;
-    outcome.messageTitle = title;
-    outcome.messageText = text;
-    outcome.statusText = status;
-    return outcome;
-}
-
 } // namespace
 
 ZSettingsCommands::ZSettingsCommands(ZSettings &settings)
@@ -31,9 +21,9 @@ ZSettingsCommands::ZSettingsCommands(ZSettings &settings)
 ZCommandOutcome ZSettingsCommands::saveSettings(const QString &fileName)
 {
     const auto refused = [&] {
-        return warned(Texts::tr("Save Settings"),
-                      Texts::tr("Can't Save Settings to %1.").arg(fileName),
-                      Texts::tr("Save Settings failed."));
+        return ZCommandOutcome::warning(Texts::tr("Save Settings"),
+                                        Texts::tr("Can't Save Settings to %1.").arg(fileName),
+                                        Texts::tr("Save Settings failed."));
     };
     QSettings file(fileName, QSettings::IniFormat);
     if (file.status() != QSettings::NoError)
@@ -55,9 +45,9 @@ ZCommandOutcome ZSettingsCommands::loadSettings(const QString &fileName)
     const QFileInfo info(fileName);
     QSettings file(fileName, QSettings::IniFormat);
     if (!info.isFile() || !info.isReadable() || file.status() != QSettings::NoError) {
-        return warned(Texts::tr("Load Settings"),
-                      Texts::tr("Can't Load Settings from %1.").arg(fileName),
-                      Texts::tr("Load Settings failed."));
+        return ZCommandOutcome::warning(Texts::tr("Load Settings"),
+                                        Texts::tr("Can't Load Settings from %1.").arg(fileName),
+                                        Texts::tr("Load Settings failed."));
     }
     m_settings.loadFrom(file);
     ZCommandOutcome outcome;
