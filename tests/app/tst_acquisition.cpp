@@ -71,6 +71,7 @@ private slots:
     void stopByTimeOut();
     void stopWhileArmedCancels();
     void secondConnectWhileRunningFails();
+    void runConfigurationOfAUx100();
     void runConfigurationReachesTheBox_data();
     void runConfigurationReachesTheBox();
     void outputChangesDuringARun();
@@ -222,6 +223,32 @@ void TestAcquisition::secondConnectWhileRunningFails()
     QVERIFY(rig.app.connectBox()); // and a new run after the stop
     QTRY_VERIFY_WITH_TIMEOUT(rig.realBox().isSampling(), RunTimeoutMs);
     QVERIFY(rig.app.requestStop());
+}
+
+void TestAcquisition::runConfigurationOfAUx100()
+{
+    Rig rig(1);
+    ZRealBox &box = rig.realBox();
+    box.analogIns()[0]->setSelected(true);
+    box.analogIns()[0]->setInterval(3.125);
+    QCOMPARE(box.analogIns()[0]->range(), 8);
+    QCOMPARE(box.analogIns()[1]->range(), 8);
+    QCOMPARE(box.digitOuts()[0]->outMode(), 1);
+    rig.box->clearCommandLog();
+    QVERIFY(rig.app.connectBox());
+    QTRY_VERIFY_WITH_TIMEOUT(rig.opcodes().count(ZProtocol::OpSamples) >= 1, RunTimeoutMs);
+    QVERIFY(rig.app.requestStop());
+
+    const QList<QByteArray> expected {
+        QByteArray::fromHex("AA0103"),       QByteArray::fromHex("AA03130088"),
+        QByteArray::fromHex("AA03130108"),   QByteArray::fromHex("AA041B000140"),
+        QByteArray::fromHex("AA040A000100"),
+    };
+    const QList<QByteArray> log = rig.box->commandLog();
+    const int first = log.indexOf(expected.front(), 1); // after the handshake's probe
+    QVERIFY(first > 0);
+    QCOMPARE(log.mid(first, expected.size()), expected);
+    QCOMPARE(quint8(log.at(first + expected.size())[2]), quint8(ZProtocol::OpSamples));
 }
 
 void TestAcquisition::runConfigurationReachesTheBox_data()
