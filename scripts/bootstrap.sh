@@ -9,7 +9,7 @@ build=${QUORAVI_BUILD_DIR:-$top/build}
 packages=(
     build-essential cmake ninja-build pkg-config
     qtbase5-dev libqwt-qt5-dev libftdi1-dev
-    libbenchmark-dev clang libclang-rt-14-dev
+    clang libclang-rt-14-dev
     fonts-dejavu-core
 )
 
