@@ -31,11 +31,15 @@ struct FtdiContextDeleter
 using FtdiList = std::unique_ptr<ftdi_device_list, FtdiListDeleter>;
 using FtdiContext = std::unique_ptr<ftdi_context, FtdiContextDeleter>;
 
-// Lists libftdi's default FTDI products; a negative result when USB cannot start.
-int findAll(ftdi_context *context, FtdiList *list)
+// A new context and libftdi's list of its default FTDI products in it; the number of
+// devices found, or a negative result when libftdi or USB cannot start.
+int findAll(FtdiContext *context, FtdiList *list)
 {
+    context->reset(ftdi_new());
+    if (!*context)
+        return -1;
     ftdi_device_list *raw = nullptr;
-    const int found = ftdi_usb_find_all(context, &raw, 0, 0);
+    const int found = ftdi_usb_find_all(context->get(), &raw, 0, 0);
     list->reset(raw);
     return found;
 }
@@ -182,11 +186,9 @@ ZFtdiBridge::~ZFtdiBridge() = default;
 int ZFtdiBridge::deviceCount(unsigned *count)
 {
     *count = 0;
-    FtdiContext context(ftdi_new());
-    if (!context)
-        return UsbIoError;
+    FtdiContext context;
     FtdiList list;
-    const int found = findAll(context.get(), &list);
+    const int found = findAll(&context, &list);
     if (found < 0)
         return UsbIoError;
     *count = unsigned(found);
@@ -196,11 +198,9 @@ int ZFtdiBridge::deviceCount(unsigned *count)
 int ZFtdiBridge::open(unsigned index, std::unique_ptr<ZUsbDevice> *device)
 {
     device->reset();
-    FtdiContext context(ftdi_new());
-    if (!context)
-        return UsbIoError;
+    FtdiContext context;
     FtdiList list;
-    const int found = findAll(context.get(), &list);
+    const int found = findAll(&context, &list);
     if (found < 0)
         return UsbIoError;
     ftdi_device_list *node = list.get();
