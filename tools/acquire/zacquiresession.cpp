@@ -155,7 +155,6 @@ bool ZAcquireSession::checkOutputs()
 int ZAcquireSession::acquire()
 {
     QEventLoop loop;
-    m_loop = &loop;
     RunEndWatcher watcher(&loop);
     watcher.attach(m_app.get());
     ZSignalWaker waker;
@@ -165,6 +164,7 @@ int ZAcquireSession::acquire()
         m_err << DeviceSentence << "\n";
         return DeviceFailed;
     }
+    m_elapsed.start();
     QTimer progress;
     if (!m_options.quiet && ::isatty(STDERR_FILENO)) {
         connect(&progress, &QTimer::timeout, this, &ZAcquireSession::showProgress);
@@ -174,27 +174,22 @@ int ZAcquireSession::acquire()
     progress.stop();
     if (m_progressShown)
         m_err << "\n";
-    m_loop = nullptr;
     return Success;
 }
 
 void ZAcquireSession::stop(int signalNumber)
 {
     Q_UNUSED(signalNumber);
-    m_interrupted = true;
     m_app->requestStop();
 }
 
 void ZAcquireSession::showProgress()
 {
-    static QElapsedTimer elapsed;
-    if (!elapsed.isValid())
-        elapsed.start();
     const ZRealBox *box = m_app->activeBox();
     const bool sampling = box && box->isSampling();
     m_err << "\r" << (sampling ? "sampling" : "armed   ") << "  "
-          << formatNumber(elapsed.elapsed() / 1000.0, 1) << " s  " << (box ? totalSamples(*box) : 0)
-          << " samples   ";
+          << formatNumber(m_elapsed.elapsed() / 1000.0, 1) << " s  "
+          << (box ? totalSamples(*box) : 0) << " samples   ";
     m_err.flush();
     m_progressShown = true;
 }

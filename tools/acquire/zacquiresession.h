@@ -3,13 +3,13 @@
 
 #include "zacquireoptions.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTemporaryDir>
 #include <QTextStream>
 
 #include <memory>
 
-class QEventLoop;
 class QTimer;
 class ZAppObservable;
 class ZSettings;
@@ -43,9 +43,8 @@ private:
     QTemporaryDir m_settingsDir;
     std::unique_ptr<ZAppObservable> m_app;
     std::unique_ptr<ZSettings> m_settings;
-    QEventLoop *m_loop = nullptr;
+    QElapsedTimer m_elapsed; // since the run was started
     bool m_progressShown = false;
-    bool m_interrupted = false;
 };
 
 #endif // ZACQUIRESESSION_H
