@@ -166,7 +166,7 @@ void TestAcquireEnding::secondSignalWhileSaving()
     QTemporaryDir dir;
     const QString project = dir.filePath(QStringLiteral("run.xml"));
     const QString data = dir.filePath(QStringLiteral("run.txt"));
-    TerminalRun run({ "--type", "UX-100", "--simulate", "--select", "ai2", "--rate", "ai2=500",
+    TerminalRun run({ "--type", "UX-100", "--simulate", "--select", "ai2", "--rate", "ai2=200",
                       "--project", project, "--data", data });
     QVERIFY(run.started());
     // A hundred samples or more to save.
