@@ -8,16 +8,17 @@
 #include <QDir>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
-#include <functional>
 #include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/inotify.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -63,17 +64,20 @@ public:
     void signal(int number) const { ::kill(m_pid, number); }
     QString output() const { return QString::fromLocal8Bit(m_output); }
 
-    // Reads until the output matches `pattern` or, when given, `otherwise` holds (looked
-    // at every few milliseconds); false at the end of the output or of the time.
-    bool waitFor(const QString &pattern, const std::function<bool()> &otherwise = {})
+    // Reads until the output matches `pattern` or, when given, `alsoWatched` becomes
+    // readable; false at the end of the output or of the time.
+    bool waitFor(const QString &pattern, int alsoWatched = -1)
     {
         const QRegularExpression expression(pattern);
         QElapsedTimer timer;
         timer.start();
         while (timer.elapsed() < RunTimeoutMs) {
-            if (expression.match(output()).hasMatch() || (otherwise && otherwise()))
+            if (expression.match(output()).hasMatch())
                 return true;
-            if (!readSome(otherwise ? 2 : 100))
+            pollfd watched { alsoWatched, POLLIN, 0 };
+            if (alsoWatched >= 0 && ::poll(&watched, 1, 0) == 1)
+                return true;
+            if (!readSome(100, alsoWatched))
                 return false;
         }
         return false;
@@ -96,11 +100,13 @@ public:
 private:
     static constexpr int NotFinished = -1000;
 
-    // False once the terminal is closed on the tool's side.
-    bool readSome(int timeoutMs)
+    // Waits for output (or for `alsoWatched`) and reads what came; false once the
+    // terminal is closed on the tool's side.
+    bool readSome(int timeoutMs, int alsoWatched = -1)
     {
-        pollfd descriptor { m_master, POLLIN, 0 };
-        if (::poll(&descriptor, 1, timeoutMs) <= 0)
+        pollfd descriptors[2] = { { m_master, POLLIN, 0 }, { alsoWatched, POLLIN, 0 } };
+        if (::poll(descriptors, alsoWatched >= 0 ? 2 : 1, timeoutMs) <= 0
+            || !(descriptors[0].revents & (POLLIN | POLLHUP | POLLERR)))
             return true;
         char bytes[4096];
         const ssize_t n = ::read(m_master, bytes, sizeof bytes);
@@ -118,12 +124,6 @@ private:
 
 const QString Sampling = QStringLiteral("sampling +\\d");
 const QString SummaryLine = QStringLiteral("ai2: \\d+ samples, ");
-
-QStringList entries(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                                  QDir::Name);
-}
 
 std::size_t projectSamples(const QString &project)
 {
@@ -168,13 +168,18 @@ void TestAcquireEnding::secondSignalWhileSaving()
     const QString data = dir.filePath(QStringLiteral("run.txt"));
     TerminalRun run({ "--type", "UX-100", "--simulate", "--select", "ai2", "--rate", "ai2=200",
                       "--project", project, "--data", data });
+    const int folderEvents = ::inotify_init1(IN_CLOEXEC);
+    QVERIFY(folderEvents >= 0);
+    const auto closeEvents = qScopeGuard([folderEvents] { ::close(folderEvents); });
+    QVERIFY(::inotify_add_watch(folderEvents, QFile::encodeName(dir.path()).constData(),
+                                IN_CREATE | IN_MOVED_TO)
+            >= 0);
     QVERIFY(run.started());
     // A hundred samples or more to save.
     QVERIFY2(run.waitFor(QStringLiteral("sampling +\\S+ s +[1-9]\\d{2,} samples")),
              qPrintable(run.output()));
     run.signal(SIGINT);
-    QVERIFY2(run.waitFor(SummaryLine, [&] { return !entries(dir.path()).isEmpty(); }),
-             qPrintable(run.output()));
+    QVERIFY2(run.waitFor(SummaryLine, folderEvents), qPrintable(run.output()));
     run.signal(SIGINT);
 
     QCOMPARE(run.finish(), 0);
