@@ -21,6 +21,11 @@ namespace {
 // Milliseconds the duration is compared in: changes below a microsecond are no change.
 constexpr double DurationTolerance = 1e-9;
 
+// The longest single sleep of the trigger thread. A duration of centuries, or infinity,
+// would overflow the steady clock's nanoseconds when added to now, and a wait to such a
+// deadline returns at once; sleeping in slices of an hour keeps every deadline in range.
+constexpr double LongestSleepMs = 3600.0 * 1000.0;
+
 bool isTrigger(int trigger, int last)
 {
     return trigger >= TriggerManual && trigger <= last;
@@ -122,6 +127,8 @@ bool ZAppObservable::setStopTrigger(int trigger)
     if (!isTrigger(trigger, TriggerTimeOut) || trigger == m_stopTrigger.load())
         return false;
     m_stopTrigger.store(trigger);
+    // A sleeping trigger thread looks again: a time-out may be due now.
+    wakeTriggerThread();
     notify(StopTriggerChanged);
     return true;
 }
@@ -382,9 +389,10 @@ void ZAppObservable::run()
     stopMonitor.reset();
 }
 
-// Sleeps until the time-out is due (without a time-out stop trigger: until woken); a
-// stop or a change of the duration wakes it. False once the time-out has come. Sleeping
-// to the deadline instead of checking every millisecond keeps an idle run at no CPU.
+// Sleeps until the time-out is due, an hour at most, or without a time-out stop trigger
+// until woken; a stop or a change of the duration or stop trigger wakes it. False once
+// the time-out has come. Sleeping to the deadline instead of checking every millisecond
+// keeps an idle run at no CPU.
 bool ZAppObservable::watchDuration(const ZStopwatch &runClock)
 {
     std::unique_lock<std::mutex> lock(m_sleepMutex);
@@ -397,7 +405,8 @@ bool ZAppObservable::watchDuration(const ZStopwatch &runClock)
     const double left = m_duration.load() * 1000.0 - runClock.elapsedMs();
     if (left <= 0.0)
         return false;
-    m_sleepWake.wait_for(lock, std::chrono::duration<double, std::milli>(left));
+    m_sleepWake.wait_for(lock,
+                         std::chrono::duration<double, std::milli>(std::min(left, LongestSleepMs)));
     return true;
 }
 

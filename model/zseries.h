@@ -3,6 +3,7 @@
 
 #include <array>
 #include <atomic>
+#include <cassert>
 #include <cstddef>
 #include <iterator>
 #include <memory>
@@ -161,8 +162,17 @@ public:
     std::size_t size() const { return m_size; }
     bool isEmpty() const { return m_size == 0; }
     bool empty() const { return m_size == 0; }
-    const T &operator[](std::size_t index) const { return m_series->at(index); }
-    const T &last() const { return m_series->at(m_size - 1); }
+    // Past the published size lies another thread's unfinished sample, or nothing.
+    const T &operator[](std::size_t index) const
+    {
+        assert(index < m_size && "series index out of bounds");
+        return m_series->at(index);
+    }
+    const T &last() const
+    {
+        assert(m_size > 0 && "last() of an empty series");
+        return m_series->at(m_size - 1);
+    }
     const_iterator begin() const { return const_iterator(m_series, 0); }
     const_iterator end() const { return const_iterator(m_series, m_size); }
 

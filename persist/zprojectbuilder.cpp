@@ -63,6 +63,8 @@ void ZProjectBuilder::reset()
     m_sampledDataSeen = false;
     m_inSampledData = false;
     std::fill(std::begin(m_groupsSeen), std::end(m_groupsSeen), false);
+    for (auto &indexes : m_indexesSeen)
+        indexes.reset();
     m_group = NoGroup;
     m_analogIn.reset();
     m_digitIn.reset();
@@ -171,8 +173,10 @@ void ZProjectBuilder::startGroup(std::string_view name)
 void ZProjectBuilder::startChannel(const std::vector<ZXmlAttribute> &attributes)
 {
     const quint32 index = unsignedAttribute(attributes, "index");
-    if (index < 1 || index > MaxChannelIndex)
+    // An index read before in the same kind keeps its first channel; later ones are skipped.
+    if (index < 1 || index > MaxChannelIndex || m_indexesSeen[m_group].test(index))
         return;
+    m_indexesSeen[m_group].set(index);
     const int channel = int(index) - 1;
     switch (m_group) {
     case AnalogGroup: {

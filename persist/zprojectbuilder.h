@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <bitset>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -21,10 +22,10 @@ class ZImgyBox;
 // needs to know whether it is well-formed). The root's first child element holds the
 // samples: its first "analogChannels", "digitChannels" and "edgeCounters" children hold
 // one channel element each per child element, and each channel element one sample per
-// child element. A channel without a valid index (1 to 64) is skipped, as is a sample
-// whose time or voltage is not a finite number; what is missing or unreadable otherwise
-// reads as 0. Coefficients are set before the first sample, so the function values use
-// them.
+// child element. A channel without a valid index (1 to 64), or with an index already
+// read in its kind, is skipped, as is a sample whose time or voltage is not a finite
+// number; what is missing or unreadable otherwise reads as 0. Coefficients are set before
+// the first sample, so the function values use them.
 class ZProjectBuilder : public ZXmlHandler
 {
 public:
@@ -70,6 +71,9 @@ private:
     bool m_sampledDataSeen = false;
     bool m_inSampledData = false;
     bool m_groupsSeen[4] = {};
+    // Channel indexes read so far per group: a playback box must not get two channels
+    // with one identifier.
+    std::bitset<MaxChannelIndex + 1> m_indexesSeen[4];
     Group m_group = NoGroup;
 
     // The channel being read, one of the three, and its samples not yet appended.

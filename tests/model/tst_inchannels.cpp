@@ -8,8 +8,15 @@
 #include <QtTest>
 
 #include <cmath>
+#include <csignal>
+#include <functional>
 #include <limits>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using Codes = QList<int>;
 
@@ -28,6 +35,25 @@ template<class T> std::vector<T> toVector(const ZSeriesView<T> &view)
 void appendOne(ZInChannel &channel, double time, int raw)
 {
     channel.append(&time, &raw, 1);
+}
+
+// Whether `probe` ends a child process with an abort, as a failed assertion does.
+bool abortsInChild(const std::function<void()> &probe)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        // The expected assertion message and a core file stay out of the way, and so
+        // does the test framework's own handler of fatal signals.
+        std::signal(SIGABRT, SIG_DFL);
+        ::dup2(::open("/dev/null", O_WRONLY), STDERR_FILENO);
+        const rlimit noCore {};
+        ::setrlimit(RLIMIT_CORE, &noCore);
+        probe();
+        ::_exit(0);
+    }
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFSIGNALED(status)
+        && WTERMSIG(status) == SIGABRT;
 }
 
 } // namespace
@@ -49,6 +75,8 @@ private slots:
     void digitalAndCounterValues();
 
     void samplingStartClears();
+    void viewsCheckTheirBounds_data();
+    void viewsCheckTheirBounds();
     void flagsNotifyOnChangeOnly();
 
     void rawConversion_data();
@@ -297,6 +325,34 @@ void TestInChannels::samplingStartClears()
     empty.setSampling(true);
     QCOMPARE(emptyRecorder.take(), Codes { SamplingChanged });
     QVERIFY(empty.isGraphShown());
+}
+
+void TestInChannels::viewsCheckTheirBounds_data()
+{
+    QTest::addColumn<int>("samples");
+    QTest::addColumn<bool>("last"); // last() instead of indexing at the size
+    QTest::newRow("index at the size") << 3 << false;
+    QTest::newRow("index of an empty view") << 0 << false;
+    QTest::newRow("last of an empty view") << 0 << true;
+}
+
+void TestInChannels::viewsCheckTheirBounds()
+{
+#ifdef NDEBUG
+    QSKIP("assertions are compiled out");
+#endif
+    QFETCH(int, samples);
+    QFETCH(bool, last);
+    ZDigitIn channel(componentId(DigitInKind, 0));
+    for (int i = 0; i < samples; ++i)
+        appendOne(channel, 0.1 * (i + 1), 1);
+    const auto times = channel.times();
+    if (samples > 0)
+        QCOMPARE(times.last(), 0.1 * samples); // in bounds: no assertion
+    QVERIFY(abortsInChild([&] {
+        const volatile double read = last ? times.last() : times[times.size()];
+        Q_UNUSED(read);
+    }));
 }
 
 void TestInChannels::flagsNotifyOnChangeOnly()

@@ -170,6 +170,8 @@ private slots:
     void fastScannerAgreesWithQt_data();
     void fastScannerAgreesWithQt();
     void saveProjectCommand();
+    void failedCommitKeepsTheOldFile_data();
+    void failedCommitKeepsTheOldFile();
     void openProjectCommand();
 
 private:
@@ -373,6 +375,21 @@ void TestProjectFile::badInput_data()
                   "<analogChannel index=\"x\"><data time=\"1\"/></analogChannel>"
                   "<analogChannel index=\"64\"><data time=\"1\"/></analogChannel>")
         << opened << QStringLiteral("type 8 | saved 's' | AI64 %1 t 1 v 0").arg(unit);
+    QTest::newRow("a repeated index keeps the first channel of its kind")
+        << project("<sampledData><analogChannels>"
+                   "<analogChannel index=\"2\"><data time=\"1\" voltage=\"1\"/></analogChannel>"
+                   "<analogChannel index=\"2\"><data time=\"2\" voltage=\"2\"/></analogChannel>"
+                   "<analogChannel index=\"3\"><data time=\"3\" voltage=\"3\"/></analogChannel>"
+                   "</analogChannels><digitChannels>"
+                   "<digitChannel index=\"1\"><data time=\"1\" status=\"1\"/></digitChannel>"
+                   "<digitChannel index=\"1\"><data time=\"2\" status=\"0\"/></digitChannel>"
+                   "</digitChannels><edgeCounters>"
+                   "<edgeCounter index=\"2\"><data time=\"1\" counted=\"5\"/></edgeCounter>"
+                   "</edgeCounters></sampledData>")
+        << opened
+        << QStringLiteral("type 8 | saved 's' | AI2 %1 t 1 v 1 | AI3 %1 t 3 v 3 | DI1 t 1 s 1 | "
+                          "CN2 t 1 n 5")
+               .arg(unit);
     QTest::newRow("times that go backwards")
         << analog(
                "<analogChannel index=\"1\"><data time=\"2\" voltage=\"1\"/>"
@@ -564,6 +581,70 @@ void TestProjectFile::saveProjectCommand()
              QStringLiteral("Can't Save Project to %1:\nFile too large.").arg(file));
     QCOMPARE(outcome.statusText, QStringLiteral("Save Project failed."));
     QCOMPARE(readAll(file), before);
+}
+
+void TestProjectFile::failedCommitKeepsTheOldFile_data()
+{
+    QTest::addColumn<bool>("project");
+    QTest::addColumn<bool>("folderGone");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("project, the name became a folder") << true << false << "Is a directory";
+    QTest::newRow("project, the folder became a file") << true << true << "Not a directory";
+    QTest::newRow("data, the name became a folder") << false << false << "Is a directory";
+    QTest::newRow("data, the folder became a file") << false << true << "Not a directory";
+}
+
+// The new content is written in full but cannot take the old file's place at the very
+// end (for root as well: no permission bits are involved). The command reports the
+// failure with the system's reason, and the old file is untouched.
+void TestProjectFile::failedCommitKeepsTheOldFile()
+{
+    QFETCH(bool, project);
+    QFETCH(bool, folderGone);
+    QFETCH(QString, reason);
+    ZAppObservable app(noBridge());
+    app.setBoxType(8);
+    appendVolts(app.activeBox()->analogIns()[0], { { 0.001, 1.5 } });
+
+    const QTemporaryDir base;
+    const QString folder = base.filePath(QStringLiteral("out"));
+    const QString target = folder + QStringLiteral("/old.file");
+    const QString aside = base.filePath(QStringLiteral("aside"));
+    QVERIFY(QDir().mkdir(folder));
+    QVERIFY(writeAll(target, "old content\n"));
+    ZProjectCommands commands(app);
+    // The status comes once the new file is open, before a byte is written.
+    commands.setStatusSink([&](const QString &) {
+        if (folderGone) {
+            QDir().rename(folder, aside);
+            writeAll(folder, "a file where the folder was");
+        } else {
+            QFile::rename(target, aside);
+            QDir().mkpath(target + QStringLiteral("/inner"));
+        }
+    });
+    const ZCommandOutcome outcome
+        = project ? commands.saveProject(target) : commands.saveData(target);
+    QVERIFY(!outcome.succeeded);
+    QCOMPARE(outcome.message, ZCommandOutcome::WarningMessage);
+    QVERIFY2(outcome.messageText.endsWith(QStringLiteral(":\n%1.").arg(reason)),
+             qPrintable(outcome.messageText));
+    QCOMPARE(outcome.statusText,
+             project ? QStringLiteral("Save Project failed.")
+                     : QStringLiteral("Save Data failed because of limits of authority."));
+
+    // Undone, the sabotage leaves the old file as it was and nothing beside it.
+    if (folderGone) {
+        QVERIFY(QFile::remove(folder));
+        QVERIFY(QDir().rename(aside, folder));
+    } else {
+        QVERIFY(QFileInfo(target + QStringLiteral("/inner")).isDir());
+        QVERIFY(QDir(target).removeRecursively());
+        QVERIFY(QFile::rename(aside, target));
+    }
+    QCOMPARE(readAll(target), QByteArray("old content\n"));
+    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList { QStringLiteral("old.file") });
 }
 
 void TestProjectFile::openProjectCommand()

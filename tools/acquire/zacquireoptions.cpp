@@ -315,7 +315,9 @@ QString ZAcquireOptions::helpText()
         "  --help                show this text and exit\n"
         "\n"
         "Ctrl+C or SIGTERM stops the run as the window's Stop command does; the files are\n"
-        "still written.\n"
+        "still written. A second one only prints \"saving, please wait\"; a third ends the\n"
+        "tool at once with exit status 130, and a file not yet completely written keeps its\n"
+        "old content.\n"
         "Exit status: 0 success, 1 box not reached, 2 usage error, 3 a file could not be "
         "written.\n");
 }

@@ -78,6 +78,7 @@ ZAcquireSession::~ZAcquireSession()
     // The store writes its final state while the model detaches it: model first.
     m_app.reset();
     m_settings.reset();
+    m_signals.reset();
 }
 
 int ZAcquireSession::exec()
@@ -157,8 +158,8 @@ int ZAcquireSession::acquire()
     QEventLoop loop;
     RunEndWatcher watcher(&loop);
     watcher.attach(m_app.get());
-    ZSignalWaker waker;
-    connect(&waker, &ZSignalWaker::stopRequested, this, &ZAcquireSession::stop);
+    m_signals = std::make_unique<ZSignalWaker>();
+    connect(m_signals.get(), &ZSignalWaker::stopRequested, this, &ZAcquireSession::stop);
 
     if (!m_app->connectBox()) {
         m_err << DeviceSentence << "\n";
@@ -171,9 +172,10 @@ int ZAcquireSession::acquire()
         progress.start(ProgressPeriodMs);
     }
     loop.exec();
+    ZSignalWaker::markStopped();
     progress.stop();
     if (m_progressShown)
-        m_err << "\n";
+        m_err << "\n" << Qt::flush;
     return Success;
 }
 
@@ -226,4 +228,6 @@ void ZAcquireSession::printSummary()
               << (times.size() == 1 ? " sample, " : " samples, ") << formatNumber(times[0], 3)
               << " s to " << formatNumber(times.last(), 3) << " s\n";
     });
+    // On screen before a save that may take a while.
+    m_out.flush();
 }

@@ -13,6 +13,7 @@
 class QTimer;
 class ZAppObservable;
 class ZSettings;
+class ZSignalWaker;
 
 // One headless acquisition: configure, run until the stop trigger or a signal, write the
 // files, report. Exit codes as the tool documents them.
@@ -43,6 +44,9 @@ private:
     QTemporaryDir m_settingsDir;
     std::unique_ptr<ZAppObservable> m_app;
     std::unique_ptr<ZSettings> m_settings;
+    // Made when the run starts and kept to the end: a signal during the save must not
+    // kill the tool.
+    std::unique_ptr<ZSignalWaker> m_signals;
     QElapsedTimer m_elapsed; // since the run was started
     bool m_progressShown = false;
 };
