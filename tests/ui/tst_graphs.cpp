@@ -352,9 +352,11 @@ void TestGraphs::printsToPdf()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("graph.pdf"));
     QString docName;
+    QString creator;
     bool landscape = false;
     graph->setPrintChooser([&](QPrinter &printer) {
         docName = printer.docName();
+        creator = printer.creator();
         landscape = printer.pageLayout().orientation() == QPageLayout::Landscape;
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(path);
@@ -362,6 +364,7 @@ void TestGraphs::printsToPdf()
     });
     QVERIFY(graph->printGraph());
     QCOMPARE(docName, QStringLiteral("Print Graph"));
+    QCOMPARE(creator, QStringLiteral("Quoravi"));
     QVERIFY(landscape);
     QFile pdf(path);
     QVERIFY(pdf.open(QIODevice::ReadOnly));
