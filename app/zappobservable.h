@@ -117,7 +117,7 @@ private:
     void deleteLink();
     enum class PollResult { Failed, NoEdge, Edge };
     PollResult pollStartTrigger();
-    void pauseAfterFailedPoll();
+    bool pauseAfterFailedPoll();
     void onBoxLost(quint64 run, double atSeconds);
     bool watchDuration(const ZStopwatch &runClock);
     void wakeTriggerThread();
@@ -142,7 +142,7 @@ private:
     bool m_readCoefs = true;
     int m_noAnswerLimitMs = DefaultNoAnswerLimitMs;
     double m_boxLostAtSeconds = -1.0;
-    quint64 m_runSerial = 0; // tells a late report of an earlier run from the current one
+    quint64 m_runSerial = 0; // counts runs: tells a late report of an earlier run
     // Wakes the trigger thread from its sleeps when a stop is requested.
     std::mutex m_sleepMutex;
     std::condition_variable m_sleepWake;
