@@ -219,7 +219,7 @@ bool ZAppObservable::onStartSample()
     notify(SampleStarted);
     m_comThread = std::make_unique<ZComThread>(m_link->handle(), [this] { return isSampling(); });
     m_comThread->setNoAnswerLimitMs(m_noAnswerLimitMs);
-    const quint64 run = m_runSerial;
+    const int run = m_runSerial;
     connect(m_comThread.get(), &ZComThread::boxLost, this,
             [this, run](double atSeconds, bool) { onBoxLost(run, atSeconds); });
     queueRunConfiguration();
@@ -300,7 +300,7 @@ bool ZAppObservable::onStopSample()
 
 // The communication thread or, while armed, the trigger thread found the box gone: the
 // run ends as a Stop would, keeping its samples, and then says why.
-void ZAppObservable::onBoxLost(quint64 run, double atSeconds)
+void ZAppObservable::onBoxLost(int run, double atSeconds)
 {
     if (run != m_runSerial || !isSampling())
         return;
@@ -464,9 +464,8 @@ ZAppObservable::PollResult ZAppObservable::pollStartTrigger()
 bool ZAppObservable::pauseAfterFailedPoll()
 {
     if (m_link->isDeviceGone()) {
-        const quint64 run = m_runSerial;
-        QMetaObject::invokeMethod(
-            this, [this, run] { onBoxLost(run, 0.0); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, "onBoxLost", Qt::QueuedConnection, Q_ARG(int, m_runSerial),
+                                  Q_ARG(double, 0.0));
         return false;
     }
     std::unique_lock<std::mutex> lock(m_sleepMutex);
