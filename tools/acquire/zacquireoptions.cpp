@@ -318,8 +318,10 @@ QString ZAcquireOptions::helpText()
         "still written. A second one only prints \"saving, please wait\"; a third ends the\n"
         "tool at once with exit status 130, and a file not yet completely written keeps its\n"
         "old content.\n"
-        "Exit status: 0 success, 1 box not reached, 2 usage error, 3 a file could not be "
-        "written.\n");
+        "When the box stops answering during a run, the run ends there; the files still hold\n"
+        "the samples up to then.\n"
+        "Exit status: 0 success, 1 box not reached or lost during the run, 2 usage error,\n"
+        "3 a file could not be written.\n");
 }
 
 ZInChannel *channelByName(const ZRealBox &box, const QString &name)

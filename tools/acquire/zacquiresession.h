@@ -32,6 +32,7 @@ public:
 private:
     int configure();
     bool checkOutputs();
+    void warnAboutTheLine();
     int acquire();
     int writeFiles();
     void printSummary();
