@@ -14,6 +14,7 @@
 namespace {
 
 constexpr int TreeMaxWidth = 140;
+constexpr int TreeTextMargin = 6;
 
 int itemId(const QTreeWidgetItem *item)
 {
@@ -154,6 +155,16 @@ void ZAppObserver::rebuildTree(int selectedId)
     }
     if (selected)
         m_tree->setCurrentItem(selected);
+    fitTreeWidth();
+}
+
+// The tree stays narrow, but never so narrow that it cuts its items' names short (fonts
+// differ between systems).
+void ZAppObserver::fitTreeWidth()
+{
+    const QAbstractItemView *view = m_tree;
+    const int needed = view->sizeHintForColumn(0) + 2 * m_tree->frameWidth() + TreeTextMargin;
+    m_tree->setMaximumWidth(qMax(TreeMaxWidth, needed));
 }
 
 void ZAppObserver::clearBoxes()

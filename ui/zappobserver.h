@@ -42,6 +42,7 @@ private:
     void rebuildPages(int selectedId);
     void rebuildTree(int selectedId);
     void clearBoxes();
+    void fitTreeWidth();
     QTreeWidgetItem *addBoxItem(const QString &text, const ZBox *box);
 
     QVBoxLayout *m_layout;

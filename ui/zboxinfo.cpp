@@ -46,7 +46,7 @@ QLineEdit *ZBoxInfo::addInfoField(const QString &label, const QString &text, int
     layout->setContentsMargins(0, 0, 0, 0);
     addLabel(layout, label, group);
     QLineEdit *field = createValueField(group, width);
-    field->setReadOnly(true);
+    setFieldReadOnly(field, true);
     field->setText(text);
     layout->addWidget(field);
     layout->addStretch(0);

@@ -45,7 +45,7 @@ bool ZDtyRtoCfgr::onAttached()
     followOutMode();
     addLabel(m_layout, tr("Duty Ratio:"), this);
     m_field = createValueField(this);
-    m_field->setReadOnly(m_channel->isSampling());
+    setFieldReadOnly(m_field, m_channel->isSampling());
     showDutyRatio();
     connect(m_field, &QLineEdit::editingFinished, this, &ZDtyRtoCfgr::dutyRatioEdited);
     m_layout->addWidget(m_field);
@@ -69,7 +69,7 @@ bool ZDtyRtoCfgr::update(int code)
         return false;
     switch (code) {
     case SamplingChanged:
-        m_field->setReadOnly(m_channel->isSampling());
+        setFieldReadOnly(m_field, m_channel->isSampling());
         return true;
     case OutModeChanged:
         followOutMode();

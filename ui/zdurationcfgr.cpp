@@ -30,7 +30,7 @@ bool ZDurationCfgr::onAttached()
     followStopTrigger();
     addLabel(m_layout, tr("Duration: "), this);
     m_field = createValueField(this);
-    m_field->setReadOnly(app->isSampling());
+    setFieldReadOnly(m_field, app->isSampling());
     m_field->setText(QStringLiteral("%1").arg(app->duration()));
     m_layout->addWidget(m_field);
     addLabel(m_layout, tr("Seconds"), this);
@@ -51,7 +51,7 @@ bool ZDurationCfgr::update(int code)
 {
     switch (code) {
     case SamplingChanged:
-        m_field->setReadOnly(subject()->isSampling());
+        setFieldReadOnly(m_field, subject()->isSampling());
         return true;
     case StopTriggerChanged:
         followStopTrigger();

@@ -31,7 +31,7 @@ bool ZItvlCfgr::onAttached()
     followOutMode();
     addLabel(m_layout, component->rateName() + QStringLiteral(": "), this);
     m_rateField = createValueField(this);
-    m_rateField->setReadOnly(component->isSampling());
+    setFieldReadOnly(m_rateField, component->isSampling());
     m_layout->addWidget(m_rateField);
     showRate();
     connect(m_rateField, &QLineEdit::editingFinished, this, &ZItvlCfgr::frequencyEdited);
@@ -52,7 +52,7 @@ bool ZItvlCfgr::update(int code)
 {
     switch (code) {
     case SamplingChanged:
-        m_rateField->setReadOnly(subject()->isSampling());
+        setFieldReadOnly(m_rateField, subject()->isSampling());
         return true;
     case IntervalChanged:
         showRate();

@@ -1,5 +1,6 @@
 #include "ui/zpanelkit.h"
 
+#include <QApplication>
 #include <QBoxLayout>
 #include <QLabel>
 #include <QLayout>
@@ -13,6 +14,15 @@ QLineEdit *createValueField(QWidget *parent, int width)
     field->setFixedSize(width, FieldHeight);
     field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     return field;
+}
+
+void setFieldReadOnly(QLineEdit *field, bool readOnly)
+{
+    field->setReadOnly(readOnly);
+    QPalette palette = field->palette();
+    const QPalette normal = QApplication::palette(field);
+    palette.setBrush(QPalette::Base, readOnly ? normal.window() : normal.base());
+    field->setPalette(palette);
 }
 
 QLabel *addLabel(QBoxLayout *layout, const QString &text, QWidget *parent)

@@ -19,6 +19,10 @@ constexpr int FieldHeight = 20;
 // A line edit of fixed size, its text right-aligned and vertically centred.
 QLineEdit *createValueField(QWidget *parent, int width = ValueFieldWidth);
 
+// Locks or unlocks a field. A locked field takes the window's background, so a user sees
+// it cannot be typed into (the read-only flag alone does not change its look).
+void setFieldReadOnly(QLineEdit *field, bool readOnly);
+
 // A plain label added to `layout`.
 QLabel *addLabel(QBoxLayout *layout, const QString &text, QWidget *parent);
 
