@@ -317,6 +317,9 @@ void TestAppObserver::durationFollowsTheModel()
     QCOMPARE(editor.durationField()->text(), QString("7.25"));
     rig.app.setDuration(1.23456);
     QCOMPARE(editor.durationField()->text(), QString("1.235"));
+    // Passing through the field keeps the duration in force, not its rounded form.
+    passThrough(editor.durationField());
+    QCOMPARE(rig.app.duration(), 1.23456);
 }
 
 void TestAppObserver::durationShownOnlyForTimeOut_data()
@@ -389,6 +392,8 @@ void TestAppObserver::lockedDuringARunWithValuesLive()
     QTRY_VERIFY_WITH_TIMEOUT(box->isSampling(), RunTimeoutMs);
     for (QWidget *widget : settings)
         QVERIFY2(!isEditable(widget), widget->metaObject()->className());
+    typeInto(rig.view.findChild<ZDurationCfgr *>()->durationField(), "5");
+    QCOMPARE(rig.app.duration(), 60.0);
     for (QWidget *widget : values)
         QVERIFY2(isEditable(widget), widget->metaObject()->className());
 
