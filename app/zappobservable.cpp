@@ -157,6 +157,7 @@ bool ZAppObservable::connectBox()
         readCalibrations();
 
     m_boxLostAtSeconds = -1.0;
+    ++m_runSerial;
     setSampling(true);
     m_started.store(m_startTrigger.load() == TriggerManual);
     m_risingDetector.reset();
@@ -218,7 +219,7 @@ bool ZAppObservable::onStartSample()
     notify(SampleStarted);
     m_comThread = std::make_unique<ZComThread>(m_link->handle(), [this] { return isSampling(); });
     m_comThread->setNoAnswerLimitMs(m_noAnswerLimitMs);
-    const quint64 run = ++m_runSerial;
+    const int run = m_runSerial;
     connect(m_comThread.get(), &ZComThread::boxLost, this,
             [this, run](double atSeconds, bool) { onBoxLost(run, atSeconds); });
     queueRunConfiguration();
@@ -297,11 +298,11 @@ bool ZAppObservable::onStopSample()
     return finishSample();
 }
 
-// The communication thread found the box gone: the run ends as a Stop would, keeping
-// its samples, and then says why.
-void ZAppObservable::onBoxLost(quint64 run, double atSeconds)
+// The communication thread or, while armed, the trigger thread found the box gone: the
+// run ends as a Stop would, keeping its samples, and then says why.
+void ZAppObservable::onBoxLost(int run, double atSeconds)
 {
-    if (run != m_runSerial || !m_comThread || !isSampling())
+    if (run != m_runSerial || !isSampling())
         return;
     m_boxLostAtSeconds = std::max(atSeconds, 0.0);
     onStopSample();
@@ -383,8 +384,8 @@ void ZAppObservable::run()
             const PollResult poll = pollStartTrigger();
             if (poll == PollResult::Edge)
                 m_started.store(true);
-            else if (poll == PollResult::Failed)
-                pauseAfterFailedPoll();
+            else if (poll == PollResult::Failed && !pauseAfterFailedPoll())
+                break;
             continue;
         }
         if (firstStartedPass) {
@@ -457,12 +458,18 @@ ZAppObservable::PollResult ZAppObservable::pollStartTrigger()
     return fired ? PollResult::Edge : PollResult::NoEdge;
 }
 
-// A poll that failed at once (cable pulled, write refused) would be repeated at once and
-// spin a core; a Stop wakes this pause.
-void ZAppObservable::pauseAfterFailedPoll()
+// A poll that failed at once (write refused) would be repeated at once and spin a core;
+// a Stop wakes this pause. False when the device is gone: the armed run then ends, as
+// the main thread is told.
+bool ZAppObservable::pauseAfterFailedPoll()
 {
+    if (m_link->isDeviceGone()) {
+        QMetaObject::invokeMethod(this, "onBoxLost", Qt::QueuedConnection, Q_ARG(int, m_runSerial),
+                                  Q_ARG(double, 0.0));
+        return false;
+    }
     std::unique_lock<std::mutex> lock(m_sleepMutex);
-    if (stopRequested())
-        return;
-    m_sleepWake.wait_for(lock, std::chrono::milliseconds(FailedPollPauseMs));
+    if (!stopRequested())
+        m_sleepWake.wait_for(lock, std::chrono::milliseconds(FailedPollPauseMs));
+    return true;
 }

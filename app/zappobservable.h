@@ -109,6 +109,11 @@ public slots:
 protected:
     void run() override;
 
+private slots:
+    // Queued from the thread that found the box gone; `run` tells a late report of an
+    // earlier run from the current one.
+    void onBoxLost(int run, double atSeconds);
+
 private:
     bool openLink();
     void readCalibrations();
@@ -117,8 +122,7 @@ private:
     void deleteLink();
     enum class PollResult { Failed, NoEdge, Edge };
     PollResult pollStartTrigger();
-    void pauseAfterFailedPoll();
-    void onBoxLost(quint64 run, double atSeconds);
+    bool pauseAfterFailedPoll();
     bool watchDuration(const ZStopwatch &runClock);
     void wakeTriggerThread();
     void queueRunConfiguration();
@@ -142,7 +146,7 @@ private:
     bool m_readCoefs = true;
     int m_noAnswerLimitMs = DefaultNoAnswerLimitMs;
     double m_boxLostAtSeconds = -1.0;
-    quint64 m_runSerial = 0; // tells a late report of an earlier run from the current one
+    int m_runSerial = 0; // counts runs
     // Wakes the trigger thread from its sleeps when a stop is requested.
     std::mutex m_sleepMutex;
     std::condition_variable m_sleepWake;

@@ -103,6 +103,12 @@ bool ZUsbLink::sync(int limitMs)
     return handshake(limitMs, false) || handshake(limitMs, true);
 }
 
+bool ZUsbLink::isDeviceGone() const
+{
+    unsigned waiting = 0;
+    return m_device && isGoneStatus(m_device->queueStatus(&waiting));
+}
+
 bool ZUsbLink::readCalibration(int channel, int setCode, double *gain, double *offset, int limitMs)
 {
     if (!sendWhole(ZProtocol::calibrationRequestFrame(channel, setCode)))

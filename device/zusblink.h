@@ -63,6 +63,9 @@ public:
     // Whatever waits in the bridge's receive queue is read out and dropped first.
     bool sync(int limitMs);
 
+    // True when the bridge reports the device gone (unplugged); false while closed.
+    bool isDeviceGone() const;
+
     // Asks for the calibration of an analog input and takes only an 0xF0 answer for that
     // channel; others (a late answer for another channel) are skipped. On failure gain
     // and offset are left untouched.

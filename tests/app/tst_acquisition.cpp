@@ -220,17 +220,19 @@ void TestAcquisition::stopWhileArmedCancels()
 
 namespace {
 
-enum ArmedBox { PulledCable, HealthyBox };
+enum ArmedBox { WritesRefused, HealthyBox, PulledCable };
 
 } // namespace
 
 // While armed the trigger thread waits for answers and pauses after a failed poll; it
-// never polls at full speed, and a Stop still ends the run at once.
+// never polls at full speed, and a Stop still ends the run at once. A box that is gone
+// ends the armed run by itself.
 void TestAcquisition::armedWaitLeavesTheCoreFree_data()
 {
     QTest::addColumn<int>("state");
-    QTest::newRow("cable pulled") << int(PulledCable);
+    QTest::newRow("writes refused") << int(WritesRefused);
     QTest::newRow("healthy box, no edge") << int(HealthyBox);
+    QTest::newRow("cable pulled") << int(PulledCable);
 }
 
 void TestAcquisition::armedWaitLeavesTheCoreFree()
@@ -242,13 +244,24 @@ void TestAcquisition::armedWaitLeavesTheCoreFree()
     rig.recorder.take();
     QVERIFY(rig.app.connectBox());
     QTRY_VERIFY_WITH_TIMEOUT(rig.opcodes().count(ZProtocol::OpDigitInLevel) >= 2, RunTimeoutMs);
-    if (state == PulledCable)
+    ZSimulatedBox::Faults refused;
+    refused.write = ZSimulatedBox::WriteFault::Fail;
+    if (state == WritesRefused)
+        rig.box->setFaults(refused);
+    if (state == PulledCable) {
         rig.box->unplug();
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.app.isSampling(), RunTimeoutMs);
+        QCOMPARE(rig.recorder.codes(),
+                 (QList<int> { SamplingChanged, SampleCanceled, SamplingChanged, BoxLost }));
+        QCOMPARE(rig.app.boxLostAtSeconds(), 0.0);
+        return;
+    }
 
     const CpuWatch cpu(CpuWatch::WholeProcess);
     const int polls = rig.opcodes().count(ZProtocol::OpDigitInLevel);
     QTest::qWait(500);
     QVERIFY2(cpu.isBelow(0.2), qPrintable(cpu.report()));
+    QVERIFY(rig.app.isSampling());
     if (state == HealthyBox)
         QVERIFY(rig.opcodes().count(ZProtocol::OpDigitInLevel) > polls + 10);
 
@@ -258,6 +271,7 @@ void TestAcquisition::armedWaitLeavesTheCoreFree()
     QVERIFY2(timer.elapsed() < 1000, "a stop must not wait for the poll to time out");
     QCOMPARE(rig.recorder.codes(),
              (QList<int> { SamplingChanged, SampleCanceled, SamplingChanged }));
+    QVERIFY(!rig.app.boxLost());
 }
 
 void TestAcquisition::secondConnectWhileRunningFails()
