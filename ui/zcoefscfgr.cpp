@@ -1,7 +1,7 @@
 #include "ui/zcoefscfgr.h"
 
 #include "model/zanalogin.h"
-#include "ui/zvaluefield.h"
+#include "ui/zvalueedit.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -122,7 +122,7 @@ void ZCoefsCfgr::buildFunctionRow()
     assert(len > 0);
     m_coefEdits.assign(len, nullptr);
     for (std::size_t k = len; k-- > 0;) {
-        QLineEdit *edit = createValueField(m_functionRow, false);
+        QLineEdit *edit = new ZValueEdit(m_functionRow);
         edit->setText(coefText(coefs[k]));
         connect(edit, &QLineEdit::editingFinished, this, &ZCoefsCfgr::coefsEdited);
         layout->addWidget(edit);

@@ -4,7 +4,7 @@
 #include "model/zdigitin.h"
 #include "model/zedgecnt.h"
 #include "ui/zlighticon.h"
-#include "ui/zvaluefield.h"
+#include "ui/zvalueedit.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -35,7 +35,7 @@ bool ZLastDspr::update(int hint)
         m_graphCheck->setChecked(m_channel->isGraphShown());
         return true;
     case DataCleared:
-        m_timeField->setText(QStringLiteral("0"));
+        m_timeField->showValue(QStringLiteral("0"));
         showLastValue();
         m_graphCheck->setEnabled(false);
         return true;
@@ -54,7 +54,8 @@ bool ZLastDspr::onAttached()
 
     QWidget *timeGroup = addGroup(5);
     timeGroup->layout()->addWidget(new QLabel(tr("Time:"), timeGroup));
-    m_timeField = createValueField(timeGroup, true);
+    m_timeField = new ZValueEdit(timeGroup);
+    m_timeField->setReadOnly(true);
     timeGroup->layout()->addWidget(m_timeField);
     timeGroup->layout()->addWidget(new QLabel(tr("Seconds"), timeGroup));
     static_cast<QHBoxLayout *>(timeGroup->layout())->addStretch(0);
@@ -121,7 +122,7 @@ QWidget *ZLastDspr::addGroup(int spacing)
 void ZLastDspr::showLastTime()
 {
     const auto times = m_channel->times();
-    m_timeField->setText(times.isEmpty() ? QStringLiteral("0") : formatNumber(times.last(), 3));
+    m_timeField->showValue(times.isEmpty() ? QStringLiteral("0") : formatNumber(times.last(), 3));
 }
 
 void ZLastDspr::updatePrintEnabled()
@@ -172,7 +173,8 @@ QString ZLastVolt::valueCaption() const
 
 QWidget *ZLastVolt::createValueWidget(QWidget *parent)
 {
-    m_voltField = createValueField(parent, true);
+    m_voltField = new ZValueEdit(parent);
+    m_voltField->setReadOnly(true);
     return m_voltField;
 }
 
@@ -185,7 +187,7 @@ void ZLastVolt::showLastValue()
 {
     // The strip reads the voltage whatever the graph plots.
     const auto volts = m_analogIn->volts();
-    m_voltField->setText(volts.isEmpty() ? QStringLiteral("0") : formatNumber(volts.last(), 8));
+    m_voltField->showValue(volts.isEmpty() ? QStringLiteral("0") : formatNumber(volts.last(), 8));
 }
 
 ZLastStat::ZLastStat(QWidget *parent)
@@ -246,15 +248,16 @@ QString ZLastCntd::valueCaption() const
 
 QWidget *ZLastCntd::createValueWidget(QWidget *parent)
 {
-    m_countField = createValueField(parent, true);
+    m_countField = new ZValueEdit(parent);
+    m_countField->setReadOnly(true);
     return m_countField;
 }
 
 void ZLastCntd::showLastValue()
 {
     const auto counts = m_edgeCnt->counts();
-    m_countField->setText(counts.isEmpty() ? QStringLiteral("0")
-                                           : QStringLiteral("%1").arg(counts.last()));
+    m_countField->showValue(counts.isEmpty() ? QStringLiteral("0")
+                                             : QStringLiteral("%1").arg(counts.last()));
 }
 
 ZLastDspr *createLastDspr(ZInChannel *channel, QWidget *parent)

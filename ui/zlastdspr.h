@@ -2,12 +2,14 @@
 #define ZLASTDSPR_H
 
 #include "model/zcomponent.h"
+#include "ui/zvalueedit.h"
 
 #include <QWidget>
 
 class QCheckBox;
 class QHBoxLayout;
 class QLineEdit;
+
 class QPushButton;
 class ZAnalogIn;
 class ZDigitIn;
@@ -60,7 +62,7 @@ private:
     void updatePrintEnabled();
 
     QHBoxLayout *m_layout = nullptr;
-    QLineEdit *m_timeField = nullptr;
+    ZValueEdit *m_timeField = nullptr;
     QWidget *m_valueWidget = nullptr;
     QCheckBox *m_graphCheck = nullptr;
     QPushButton *m_printButton = nullptr;
@@ -83,7 +85,7 @@ protected:
     void showLastValue() override;
 
 private:
-    QLineEdit *m_voltField = nullptr;
+    ZValueEdit *m_voltField = nullptr;
     ZAnalogIn *m_analogIn = nullptr;
 };
 
@@ -121,7 +123,7 @@ protected:
     void showLastValue() override;
 
 private:
-    QLineEdit *m_countField = nullptr;
+    ZValueEdit *m_countField = nullptr;
     ZEdgeCnt *m_edgeCnt = nullptr;
 };
 
