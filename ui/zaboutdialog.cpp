@@ -37,8 +37,9 @@ ZAboutDialog::ZAboutDialog(QWidget *parent, Qt::WindowFlags flags)
 
     auto *verticalLayout = new QVBoxLayout();
     verticalLayout->setObjectName(QStringLiteral("verticalLayout"));
-    auto *label2 = new QLabel(formText("Copyright (C) Tebor. All rights reserved."), layoutWidget);
+    auto *label2 = new QLabel(formText("Copyright (C) Tebor.\nAll rights reserved."), layoutWidget);
     label2->setObjectName(QStringLiteral("label2"));
+    label2->setWordWrap(true);
     verticalLayout->addWidget(label2);
 
     m_infoLabel = new QLabel(layoutWidget);
@@ -47,6 +48,9 @@ ZAboutDialog::ZAboutDialog(QWidget *parent, Qt::WindowFlags flags)
     policy.setHeightForWidth(m_infoLabel->sizePolicy().hasHeightForWidth());
     m_infoLabel->setSizePolicy(policy);
     m_infoLabel->setMaximumSize(QSize(120, 120));
+    // The form's 120 pixels were measured for smaller fonts than Linux desktops use:
+    // wrapping keeps the date and version whole.
+    m_infoLabel->setWordWrap(true);
     verticalLayout->addWidget(m_infoLabel);
 
     m_okPushButton = new QPushButton(formText("OK"), layoutWidget);

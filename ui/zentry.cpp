@@ -20,15 +20,20 @@ void applyQuoraviLook(QApplication &application)
     application.setStyleSheet(QString::fromLatin1(QuoraviStyleSheet));
 }
 
+void showAlreadyRunning(int timeoutMs)
+{
+    QMessageBox box;
+    box.setText(QObject::tr("Quoravi is already running!"));
+    if (timeoutMs > 0)
+        QTimer::singleShot(timeoutMs, &box, &QMessageBox::accept);
+    box.exec();
+}
+
 int runQuoravi(ZSingleApplication &application, const ZEntryOptions &options)
 {
     applyQuoraviLook(application);
     if (application.isRunning()) {
-        QMessageBox box;
-        box.setText(QObject::tr("Quoravi is already running!"));
-        if (options.alreadyRunningTimeoutMs > 0)
-            QTimer::singleShot(options.alreadyRunningTimeoutMs, &box, &QMessageBox::accept);
-        box.exec();
+        showAlreadyRunning(options.alreadyRunningTimeoutMs);
         return 0;
     }
     application.setWindowIcon(QIcon(QStringLiteral(":/images/appLogo.png")));

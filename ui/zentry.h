@@ -20,6 +20,10 @@ struct ZEntryOptions
     int alreadyRunningTimeoutMs = 0;
 };
 
+// The second start's box "Quoravi is already running!", closed by itself after
+// `timeoutMs` when that is above 0.
+void showAlreadyRunning(int timeoutMs);
+
 // The program: refuses a second instance (a box, then 0), otherwise shows the main
 // window and returns the exit code of the event loop.
 int runQuoravi(ZSingleApplication &application, const ZEntryOptions &options);
