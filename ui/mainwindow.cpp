@@ -1,6 +1,7 @@
 #include "ui/mainwindow.h"
 
 #include "ui/zaboutdialog.h"
+#include "ui/zappobserver.h"
 #include "ui/zfilechooser.h"
 #include "ui/zmessenger.h"
 
@@ -41,7 +42,9 @@ MainWindow::MainWindow(bool simulate, QWidget *parent)
         [simulate](int boxType) { return createUsbBridge(simulate, boxType); }, this);
     m_settings = new ZSettings(QStringLiteral("Tebor"), QStringLiteral("Quoravi"), this);
     m_settings->attach(m_appObservable);
-    // The central navigation widget comes here, attached second.
+    m_appObserver = new ZAppObserver(this);
+    m_appObserver->attach(m_appObservable);
+    setCentralWidget(m_appObserver);
     setStatusBar(new QStatusBar(this));
     buildToolBar();
 

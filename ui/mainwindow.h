@@ -14,6 +14,7 @@
 class QAction;
 class QToolBar;
 class ZAppObservable;
+class ZAppObserver;
 class ZFileChooser;
 class ZMessenger;
 class ZProjectCommands;
@@ -45,6 +46,7 @@ public:
 
     ZAppObservable *appObservable() const { return m_appObservable; }
     ZSettings *settings() const { return m_settings; }
+    ZAppObserver *appObserver() const { return m_appObserver; }
     QToolBar *toolBar() const { return m_toolBar; }
     bool hasUnsavedSamples() const { return m_unsaved.hasUnsavedSamples(); }
 
@@ -83,6 +85,7 @@ private:
 
     ZAppObservable *m_appObservable = nullptr;
     ZSettings *m_settings = nullptr;
+    ZAppObserver *m_appObserver = nullptr;
     QToolBar *m_toolBar = nullptr;
     QAction *m_saveProjectAction = nullptr;
     QAction *m_saveDataAction = nullptr;

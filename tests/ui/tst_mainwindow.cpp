@@ -1,16 +1,22 @@
 #include "ui/mainwindow.h"
 #include "ui/zaboutdialog.h"
+#include "ui/zappobserver.h"
+#include "ui/zboxtypecfgr.h"
 #include "ui/zentry.h"
 #include "ui/zfilechooser.h"
+#include "ui/zitvlcfgr.h"
 #include "ui/zmessenger.h"
+#include "ui/zselectedcfgr.h"
 #include "ui/zuiresources.h"
 
 #include "app/zappobservable.h"
 #include "device/zrealbox.h"
 #include "persist/zprojectreader.h"
 #include "persist/zsettings.h"
+#include "uitestutil.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressDialog>
@@ -18,6 +24,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QToolBar>
+#include <QTreeWidget>
 #include <QtTest>
 
 #include <fcntl.h>
@@ -139,15 +146,40 @@ struct Rig
     ZAppObservable &app() const { return *window.appObservable(); }
     ZRealBox &box() const { return *app().activeBox(); }
 
+    // The panel of type Panel that shows `channel`.
+    template<class Panel> Panel *panelOf(const ZComponent *channel) const
+    {
+        for (Panel *panel : window.findChildren<Panel *>())
+            if (panel->subject() == channel)
+                return panel;
+        return nullptr;
+    }
+    void select(const ZInChannel *channel) const
+    {
+        QCheckBox *box = panelOf<ZSelectedCfgr>(channel)->checkBox();
+        QVERIFY(!box->isChecked());
+        box->click();
+    }
+    void typeRate(const ZComponent *channel, const QString &rate) const
+    {
+        typeInto(panelOf<ZItvlCfgr>(channel)->rateField(), rate);
+    }
+
+    // What a user does: UX-107 in the device combo, two analog inputs and a counter
+    // selected, rates typed.
     void configureRun()
     {
-        app().setBoxType(UX107);
-        box().analogIns()[0]->setSelected(true);
-        box().analogIns()[0]->setInterval(10.0);
-        box().analogIns()[1]->setSelected(true);
-        box().analogIns()[1]->setInterval(20.0);
-        box().edgeCnts()[0]->setSelected(true);
-        box().edgeCnts()[0]->setInterval(50.0);
+        window.findChild<ZBoxTypeCfgr *>()->typeCombo()->setCurrentIndex(UX107);
+        QCOMPARE(app().boxType(), UX107);
+        select(box().analogIns()[0]);
+        select(box().analogIns()[1]);
+        select(box().edgeCnts()[0]);
+        typeRate(box().analogIns()[0], QStringLiteral("100"));
+        typeRate(box().analogIns()[1], QStringLiteral("50"));
+        typeRate(box().edgeCnts()[0], QStringLiteral("20"));
+        QVERIFY(box().analogIns()[0]->isSelected());
+        QCOMPARE(box().analogIns()[0]->interval(), 10.0);
+        QCOMPARE(box().edgeCnts()[0]->interval(), 50.0);
     }
     bool runUntilSamples(bool stop = true)
     {
@@ -282,6 +314,7 @@ void TestMainWindow::endToEndOnTheSimulatedBox()
     {
         Rig rig;
         rig.window.show();
+        QCOMPARE(rig.available(), QStringLiteral("xoa"));
         rig.configureRun();
         QCOMPARE(rig.available(), QStringLiteral("xolsSa"));
 
@@ -314,14 +347,17 @@ void TestMainWindow::endToEndOnTheSimulatedBox()
         QCOMPARE(countOf(playback, 2, 0), countOf(rig.box(), 2, 0));
         QCOMPARE(rig.available(), QStringLiteral("xopdlsSa")); // opening changes nothing
         QVERIFY(rig.shown.isEmpty());
+        QTreeWidget *tree = rig.window.appObserver()->tree();
+        QVERIFY(!tree->findItems(QStringLiteral("Playback 1"), Qt::MatchRecursive).isEmpty());
+        QVERIFY(rig.window.grab().save(m_files.filePath(QStringLiteral("window.png"))));
 
         rig.answers = { ini };
         rig.trigger(QStringLiteral("Save Settings"));
         QCOMPARE(rig.status(), QStringLiteral("Save Settings succeeded."));
 
         // Another configuration, remembered by the continuous store.
-        rig.box().analogIns()[1]->setSelected(false);
-        rig.box().analogIns()[0]->setInterval(100.0);
+        rig.panelOf<ZSelectedCfgr>(rig.box().analogIns()[1])->checkBox()->click();
+        rig.typeRate(rig.box().analogIns()[0], QStringLiteral("10"));
         rig.app().setBoxType(UX100);
         QCOMPARE(rig.available(), QStringLiteral("xolsSa"));
         rig.app().setBoxType(UX107);

@@ -1,0 +1,391 @@
+#include "app/zappobservable.h"
+#include "device/zimgybox.h"
+#include "device/zrealbox.h"
+#include "device/zsimulatedbox.h"
+#include "device/zsimulatedbridge.h"
+#include "ui/zappcfgr.h"
+#include "ui/zappobserver.h"
+#include "ui/zboxobserver.h"
+#include "ui/zboxtypecfgr.h"
+#include "ui/zdtyrtocfgr.h"
+#include "ui/zdurationcfgr.h"
+#include "ui/zinchlcfgr.h"
+#include "ui/zitvlcfgr.h"
+#include "ui/zoutmodecfgr.h"
+#include "ui/zrngcfgr.h"
+#include "ui/zselectedcfgr.h"
+#include "ui/ztriggerscfgr.h"
+#include "ui/zvaluecfgr.h"
+#include "uitestutil.h"
+
+#include <QCheckBox>
+#include <QStackedWidget>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// Loose bound: runs share the machine with other work.
+constexpr int RunTimeoutMs = 15000;
+
+// The application model on a simulated box of the type it is given first, with the
+// navigation area attached.
+struct Rig
+{
+    explicit Rig(int simulatedType = 8)
+        : box(std::make_shared<ZSimulatedBox>(simulatedType))
+        , app([this](int) { return std::make_unique<ZSimulatedBridge>(box); })
+    { }
+
+    // The tree as "text:id" lines, children indented.
+    QStringList treeLines() const
+    {
+        QStringList lines;
+        const QTreeWidgetItem *root = view.tree()->topLevelItem(0);
+        lines << QStringLiteral("%1:%2").arg(root->text(0)).arg(itemId(root), 0, 16);
+        for (int i = 0; i < root->childCount(); ++i)
+            lines << QStringLiteral("  %1:%2")
+                         .arg(root->child(i)->text(0))
+                         .arg(itemId(root->child(i)), 0, 16);
+        return lines;
+    }
+    static int itemId(const QTreeWidgetItem *item) { return item->data(0, Qt::UserRole).toInt(); }
+
+    // The box each page shows, in stack order.
+    QList<const ZBox *> pageBoxes() const
+    {
+        QList<const ZBox *> boxes;
+        for (int i = 0; i < view.pages()->count(); ++i)
+            boxes << static_cast<ZBoxObserver *>(view.pages()->widget(i))->subject();
+        return boxes;
+    }
+    const ZBox *currentPageBox() const
+    {
+        auto *page = static_cast<ZBoxObserver *>(view.pages()->currentWidget());
+        return page ? page->subject() : nullptr;
+    }
+    int currentItemId() const { return itemId(view.tree()->currentItem()); }
+
+    ZImgyBox *addPlayback(int boxType)
+    {
+        auto *playback = new ZImgyBox(boxType);
+        app.addBox(playback);
+        return playback;
+    }
+
+    std::shared_ptr<ZSimulatedBox> box;
+    ZAppObservable app;
+    ZAppObserver view;
+};
+
+} // namespace
+
+// The navigation area and the overall settings.
+class TestAppObserver : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void emptyWithoutBoxes();
+    void typeChangeRebuildsTreeAndPages_data();
+    void typeChangeRebuildsTreeAndPages();
+    void playbackBoxesAddAndRemove();
+    void selectingAnItemShowsItsPage();
+    void builtOnAnExistingModel();
+    void choosersSetAndFollowTheModel();
+    void durationTyped_data();
+    void durationTyped();
+    void durationFollowsTheModel();
+    void durationShownOnlyForTimeOut_data();
+    void durationShownOnlyForTimeOut();
+    void lockedDuringARunWithValuesLive();
+};
+
+void TestAppObserver::emptyWithoutBoxes()
+{
+    Rig rig;
+    QVERIFY(rig.view.attach(&rig.app));
+    QCOMPARE(rig.treeLines(), QStringList { "Quoravi:3000" });
+    QCOMPARE(rig.view.pages()->count(), 0);
+    QCOMPARE(rig.view.findChildren<ZAppCfgr *>().size(), 1);
+    QCOMPARE(rig.view.findChild<ZAppCfgr *>()->title(), QString("Overall Settings"));
+}
+
+void TestAppObserver::typeChangeRebuildsTreeAndPages_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::newRow("UX-100") << 1;
+    QTest::newRow("UX-109") << 10;
+}
+
+void TestAppObserver::typeChangeRebuildsTreeAndPages()
+{
+    QFETCH(int, type);
+    Rig rig;
+    rig.view.attach(&rig.app);
+    auto *typeCombo = rig.view.findChild<ZBoxTypeCfgr *>()->typeCombo();
+
+    typeCombo->setCurrentIndex(type);
+    QCOMPARE(rig.app.boxType(), type);
+    QCOMPARE(rig.treeLines(), (QStringList { "Quoravi:3000", "  Active Device:2000" }));
+    QCOMPARE(rig.pageBoxes(), QList<const ZBox *> { rig.app.activeBox() });
+    QCOMPARE(rig.currentItemId(), int(RealBoxId));
+    QCOMPARE(rig.currentPageBox(), rig.app.activeBox());
+    QVERIFY(rig.view.tree()->topLevelItem(0)->isExpanded());
+
+    // Another type: a new box, a new page for it.
+    const int other = type == 1 ? 2 : 1;
+    rig.app.setBoxType(other);
+    QCOMPARE(typeCombo->currentIndex(), other);
+    QCOMPARE(rig.view.pages()->count(), 1);
+    QCOMPARE(rig.currentPageBox(), rig.app.activeBox());
+    QCOMPARE(rig.currentPageBox()->boxType(), other);
+
+    // "Choose One": no device, nothing but the root.
+    typeCombo->setCurrentIndex(0);
+    QCOMPARE(rig.app.boxType(), 0);
+    QCOMPARE(rig.treeLines(), QStringList { "Quoravi:3000" });
+    QCOMPARE(rig.view.pages()->count(), 0);
+}
+
+void TestAppObserver::playbackBoxesAddAndRemove()
+{
+    Rig rig;
+    rig.view.attach(&rig.app);
+    rig.app.setBoxType(1);
+    ZImgyBox *first = rig.addPlayback(1);
+    QCOMPARE(rig.currentItemId(), first->id());
+    QCOMPARE(rig.currentPageBox(), first);
+    ZImgyBox *second = rig.addPlayback(10);
+    QCOMPARE(rig.treeLines(),
+             (QStringList { "Quoravi:3000", "  Active Device:2000",
+                            QStringLiteral("  Playback 1:%1").arg(first->id(), 0, 16),
+                            QStringLiteral("  Playback 2:%1").arg(second->id(), 0, 16) }));
+    QCOMPARE(rig.pageBoxes(), (QList<const ZBox *> { rig.app.activeBox(), first, second }));
+    QCOMPARE(rig.currentItemId(), second->id());
+    QCOMPARE(rig.currentPageBox(), second);
+
+    // Removing one renumbers the rest and selects the first box.
+    rig.app.removeBox(first);
+    QCOMPARE(rig.treeLines(),
+             (QStringList { "Quoravi:3000", "  Active Device:2000",
+                            QStringLiteral("  Playback 1:%1").arg(second->id(), 0, 16) }));
+    QCOMPARE(rig.pageBoxes(), (QList<const ZBox *> { rig.app.activeBox(), second }));
+    QCOMPARE(rig.currentPageBox(), rig.app.activeBox());
+
+    // Without a device, playback boxes are numbered from the front of the list.
+    rig.app.setBoxType(0);
+    QCOMPARE(rig.treeLines(),
+             (QStringList { "Quoravi:3000",
+                            QStringLiteral("  Playback 1:%1").arg(second->id(), 0, 16) }));
+    QCOMPARE(rig.pageBoxes(), QList<const ZBox *> { second });
+    QCOMPARE(rig.currentPageBox(), second);
+
+    rig.app.removeBox(second);
+    QCOMPARE(rig.treeLines(), QStringList { "Quoravi:3000" });
+    QCOMPARE(rig.view.pages()->count(), 0);
+}
+
+void TestAppObserver::selectingAnItemShowsItsPage()
+{
+    Rig rig;
+    rig.view.attach(&rig.app);
+    rig.app.setBoxType(4);
+    ZImgyBox *playback = rig.addPlayback(4);
+    QTreeWidgetItem *root = rig.view.tree()->topLevelItem(0);
+
+    rig.view.tree()->setCurrentItem(root->child(0));
+    QCOMPARE(rig.currentPageBox(), rig.app.activeBox());
+    rig.view.tree()->setCurrentItem(root->child(1));
+    QCOMPARE(rig.currentPageBox(), playback);
+    // The root shows the first page.
+    rig.view.tree()->setCurrentItem(root);
+    QCOMPARE(rig.view.pages()->currentIndex(), 0);
+}
+
+void TestAppObserver::builtOnAnExistingModel()
+{
+    Rig rig;
+    rig.app.setBoxType(3);
+    ZImgyBox *playback = rig.addPlayback(3);
+    rig.app.setStopTrigger(TriggerTimeOut);
+    rig.app.setDuration(12.5);
+    rig.view.attach(&rig.app);
+    QCOMPARE(rig.treeLines(),
+             (QStringList { "Quoravi:3000", "  Active Device:2000",
+                            QStringLiteral("  Playback 1:%1").arg(playback->id(), 0, 16) }));
+    QCOMPARE(rig.currentPageBox(), rig.app.activeBox());
+    QCOMPARE(rig.view.findChild<ZBoxTypeCfgr *>()->typeCombo()->currentIndex(), 3);
+    QCOMPARE(rig.view.findChild<ZTriggersCfgr *>()->stopCombo()->currentIndex(), 3);
+    QCOMPARE(rig.view.findChild<ZDurationCfgr *>()->durationField()->text(), QString("12.5"));
+
+    // Detached, the area lets go of everything it built.
+    rig.view.detach(&rig.app);
+    QVERIFY(!rig.view.tree());
+    QVERIFY(rig.view.findChildren<ZBoxObserver *>().isEmpty());
+    QVERIFY(rig.view.findChildren<ZAppCfgr *>().isEmpty());
+    rig.app.setBoxType(4);
+}
+
+void TestAppObserver::choosersSetAndFollowTheModel()
+{
+    Rig rig;
+    ZAppCfgr settings;
+    settings.attach(&rig.app);
+    auto *typeCombo = settings.findChild<ZBoxTypeCfgr *>()->typeCombo();
+    auto *triggers = settings.findChild<ZTriggersCfgr *>();
+
+    QStringList types { "Choose One" };
+    for (int type = 1; type <= 10; ++type)
+        types << ZAppObservable::boxTypeName(type);
+    QCOMPARE(comboTexts(typeCombo), types);
+    QCOMPARE(comboTexts(triggers->startCombo()),
+             (QStringList { "Manual", "Raising Edge", "Failing Edge" }));
+    QCOMPARE(comboTexts(triggers->stopCombo()),
+             (QStringList { "Manual", "Raising Edge", "Failing Edge", "Time Out" }));
+
+    triggers->startCombo()->setCurrentIndex(2);
+    QCOMPARE(rig.app.startTrigger(), 2);
+    triggers->stopCombo()->setCurrentIndex(1);
+    QCOMPARE(rig.app.stopTrigger(), 1);
+    rig.app.setStartTrigger(1);
+    QCOMPARE(triggers->startCombo()->currentIndex(), 1);
+    rig.app.setStopTrigger(3);
+    QCOMPARE(triggers->stopCombo()->currentIndex(), 3);
+    rig.app.setBoxType(7);
+    QCOMPARE(typeCombo->currentIndex(), 7);
+}
+
+void TestAppObserver::durationTyped_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<double>("stored");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("kept to milliseconds") << "2.34567" << 2.346 << "2.346";
+    QTest::newRow("whole seconds") << "90" << 90.0 << "90";
+    QTest::newRow("rounded up") << "0.0005" << 0.001 << "0.001";
+    QTest::newRow("not a number") << "long" << 60.0 << "60";
+    QTest::newRow("negative: refused") << "-5" << 60.0 << "60";
+    QTest::newRow("unchanged") << "60.0001" << 60.0 << "60";
+}
+
+void TestAppObserver::durationTyped()
+{
+    QFETCH(QString, typed);
+    QFETCH(double, stored);
+    QFETCH(QString, shown);
+
+    Rig rig;
+    ZDurationCfgr editor;
+    editor.attach(&rig.app);
+    QCOMPARE(editor.durationField()->text(), QString("60"));
+    typeInto(editor.durationField(), typed);
+    QCOMPARE(rig.app.duration(), stored);
+    QCOMPARE(editor.durationField()->text(), shown);
+}
+
+void TestAppObserver::durationFollowsTheModel()
+{
+    Rig rig;
+    ZDurationCfgr editor;
+    editor.attach(&rig.app);
+    // As the settings store applies a loaded file.
+    rig.app.setDuration(7.25);
+    QCOMPARE(editor.durationField()->text(), QString("7.25"));
+    rig.app.setDuration(1.23456);
+    QCOMPARE(editor.durationField()->text(), QString("1.235"));
+}
+
+void TestAppObserver::durationShownOnlyForTimeOut_data()
+{
+    QTest::addColumn<int>("stopTrigger");
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("Manual") << int(TriggerManual) << false;
+    QTest::newRow("Raising Edge") << int(TriggerRising) << false;
+    QTest::newRow("Failing Edge") << int(TriggerFalling) << false;
+    QTest::newRow("Time Out") << int(TriggerTimeOut) << true;
+}
+
+void TestAppObserver::durationShownOnlyForTimeOut()
+{
+    QFETCH(int, stopTrigger);
+    QFETCH(bool, shown);
+    Rig rig;
+    ZAppCfgr settings;
+    settings.attach(&rig.app);
+    auto *duration = settings.findChild<ZDurationCfgr *>();
+    settings.findChild<ZTriggersCfgr *>()->stopCombo()->setCurrentIndex(stopTrigger);
+    QCOMPARE(!duration->isHidden(), shown);
+
+    // Built with that trigger already chosen.
+    ZDurationCfgr late;
+    late.attach(&rig.app);
+    QCOMPARE(!late.isHidden(), shown);
+}
+
+// During a run every setting is locked except the output values, which still reach the
+// box; after the run everything is free again.
+void TestAppObserver::lockedDuringARunWithValuesLive()
+{
+    Rig rig(8);
+    rig.view.resize(1000, 700);
+    rig.view.attach(&rig.app);
+    rig.app.setBoxType(8);
+    ZRealBox *box = rig.app.activeBox();
+    box->analogIns()[0]->setSelected(true);
+    rig.app.setStopTrigger(TriggerTimeOut);
+
+    QList<QWidget *> settings;
+    settings << rig.view.findChild<ZBoxTypeCfgr *>()->typeCombo()
+             << rig.view.findChild<ZTriggersCfgr *>()->startCombo()
+             << rig.view.findChild<ZTriggersCfgr *>()->stopCombo()
+             << rig.view.findChild<ZDurationCfgr *>()->durationField();
+    for (auto *editor : rig.view.findChildren<ZItvlCfgr *>())
+        settings << editor->rateField();
+    for (auto *editor : rig.view.findChildren<ZRngCfgr *>())
+        settings << editor->rangeCombo();
+    for (auto *editor : rig.view.findChildren<ZSelectedCfgr *>())
+        settings << editor->checkBox();
+    for (auto *editor : rig.view.findChildren<ZOutModeCfgr *>())
+        settings << editor->modeCombo();
+    for (auto *editor : rig.view.findChildren<ZDtyRtoCfgr *>())
+        settings << editor->dutyRatioField();
+    // UX-107: 4 analog inputs, 1 digital input, 1 counter, 1 analog and 2 digital outputs:
+    // the overall four, 9 rates, 4 ranges, 6 selects, 3 modes, 2 duty ratios.
+    QCOMPARE(settings.size(), 4 + 9 + 4 + 6 + 3 + 2);
+    QList<QWidget *> values;
+    for (auto *editor : rig.view.findChildren<ZValueCfgr *>())
+        values << (editor->voltageField() ? static_cast<QWidget *>(editor->voltageField())
+                                          : editor->statusCombo());
+    QCOMPARE(values.size(), 3);
+
+    for (QWidget *widget : settings + values)
+        QVERIFY2(isEditable(widget), widget->metaObject()->className());
+
+    QVERIFY(rig.app.connectBox());
+    QTRY_VERIFY_WITH_TIMEOUT(box->isSampling(), RunTimeoutMs);
+    for (QWidget *widget : settings)
+        QVERIFY2(!isEditable(widget), widget->metaObject()->className());
+    for (QWidget *widget : values)
+        QVERIFY2(isEditable(widget), widget->metaObject()->className());
+
+    QTRY_VERIFY_WITH_TIMEOUT(rig.box->analogOut(0).told, RunTimeoutMs);
+    ZValueCfgr *analogValue = nullptr;
+    for (auto *editor : rig.view.findChildren<ZValueCfgr *>())
+        if (editor->voltageField())
+            analogValue = editor;
+    typeInto(analogValue->voltageField(), "2");
+    QTRY_COMPARE_WITH_TIMEOUT(rig.box->analogOut(0).dacCode, box->analogOuts()[0]->dacCode(),
+                              RunTimeoutMs);
+
+    QVERIFY(rig.app.requestStop());
+    QVERIFY(!rig.app.isSampling());
+    for (QWidget *widget : settings + values)
+        QVERIFY2(isEditable(widget), widget->metaObject()->className());
+}
+
+QTEST_MAIN(TestAppObserver)
+#include "tst_appobserver.moc"

@@ -1,0 +1,43 @@
+#ifndef UITESTUTIL_H
+#define UITESTUTIL_H
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStringList>
+#include <QWidget>
+
+// What a user does to a field: types the text and leaves the field.
+inline void typeInto(QLineEdit *field, const QString &text)
+{
+    field->setText(text);
+    emit field->editingFinished();
+}
+
+inline QStringList comboTexts(const QComboBox *combo)
+{
+    QStringList texts;
+    for (int i = 0; i < combo->count(); ++i)
+        texts << combo->itemText(i);
+    return texts;
+}
+
+// The texts of every label below `parent`, in creation order.
+inline QStringList labelTexts(const QWidget *parent)
+{
+    QStringList texts;
+    for (const QLabel *label : parent->findChildren<QLabel *>())
+        texts << label->text();
+    return texts;
+}
+
+// Whether a user could change the field or combo now.
+inline bool isEditable(const QWidget *widget)
+{
+    if (!widget->isEnabled())
+        return false;
+    const auto *field = qobject_cast<const QLineEdit *>(widget);
+    return !field || !field->isReadOnly();
+}
+
+#endif // UITESTUTIL_H

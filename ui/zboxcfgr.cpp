@@ -1,0 +1,50 @@
+#include "ui/zboxcfgr.h"
+
+#include "device/zrealbox.h"
+#include "ui/zchannelgroup.h"
+#include "ui/zinchlcfgr.h"
+#include "ui/zoutchlcfgr.h"
+
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int RowSpacing = 15;
+
+} // namespace
+
+ZBoxCfgr::ZBoxCfgr(QWidget *parent)
+    : QScrollArea(parent)
+{
+    auto *content = new QWidget(this);
+    m_content = new QVBoxLayout(content);
+    m_content->setSpacing(20);
+    m_content->setContentsMargins(10, 10, 10, 10);
+    setWidget(content);
+    setWidgetResizable(true);
+}
+
+ZBoxCfgr::~ZBoxCfgr()
+{
+    detach(subject());
+}
+
+bool ZBoxCfgr::onAttached()
+{
+    const auto *box = dynamic_cast<ZRealBox *>(subject());
+    if (!box)
+        return false;
+    QWidget *content = widget();
+    addChannelGroup<ZInChlCfgr>(m_content, content, tr("Analog Input Channels(%1)"),
+                                box->analogIns(), RowSpacing);
+    addChannelGroup<ZInChlCfgr>(m_content, content, tr("Digit Input Channels(%1)"), box->digitIns(),
+                                RowSpacing);
+    addChannelGroup<ZInChlCfgr>(m_content, content, tr("Counters(%1)"), box->edgeCnts(),
+                                RowSpacing);
+    addChannelGroup<ZOutChlCfgr>(m_content, content, tr("Analog Output Channels(%1)"),
+                                 box->analogOuts(), RowSpacing);
+    addChannelGroup<ZOutChlCfgr>(m_content, content, tr("Digit Output Channels(%1)"),
+                                 box->digitOuts(), RowSpacing);
+    m_content->addStretch(0);
+    return true;
+}

@@ -1,0 +1,55 @@
+#include "ui/zboxinfo.h"
+
+#include "app/zdevicetypes.h"
+#include "device/zimgybox.h"
+#include "ui/zpanelkit.h"
+
+#include <QHBoxLayout>
+#include <QLineEdit>
+
+ZBoxInfo::ZBoxInfo(QWidget *parent)
+    : QGroupBox(parent)
+    , m_layout(new QHBoxLayout(this))
+{
+    m_layout->setSpacing(20);
+    m_layout->setContentsMargins(10, 10, 10, 10);
+}
+
+ZBoxInfo::~ZBoxInfo()
+{
+    detach(subject());
+}
+
+bool ZBoxInfo::onAttached()
+{
+    const auto *box = dynamic_cast<ZImgyBox *>(subject());
+    if (!box)
+        return false;
+    setTitle(tr("Project Information"));
+    addInfoField(tr("Device Type: "), boxTypeName(box->boxType()), ValueFieldWidth);
+    addInfoField(tr("Time of Saving: "), box->savedTime(), WideFieldWidth);
+    m_layout->addStretch(100);
+    return true;
+}
+
+bool ZBoxInfo::onDetached()
+{
+    clearLayout(m_layout);
+    return true;
+}
+
+QLineEdit *ZBoxInfo::addInfoField(const QString &label, const QString &text, int width)
+{
+    auto *group = new QWidget(this);
+    auto *layout = new QHBoxLayout(group);
+    layout->setSpacing(5);
+    layout->setContentsMargins(0, 0, 0, 0);
+    addLabel(layout, label, group);
+    QLineEdit *field = createValueField(group, width);
+    setFieldReadOnly(field, true);
+    field->setText(text);
+    layout->addWidget(field);
+    layout->addStretch(0);
+    m_layout->addWidget(group);
+    return field;
+}

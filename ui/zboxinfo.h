@@ -1,0 +1,30 @@
+#ifndef ZBOXINFO_H
+#define ZBOXINFO_H
+
+#include "device/zbox.h"
+
+#include <QGroupBox>
+
+class QHBoxLayout;
+class QLineEdit;
+
+// The head of a playback page: the device type and the time the project was saved.
+class ZBoxInfo : public QGroupBox, public ZObserver<ZBox>
+{
+    Q_OBJECT
+
+public:
+    explicit ZBoxInfo(QWidget *parent = nullptr);
+    ~ZBoxInfo() override;
+
+    // Only playback boxes carry project information; any other box builds nothing.
+    bool onAttached() override;
+    bool onDetached() override;
+
+private:
+    QLineEdit *addInfoField(const QString &label, const QString &text, int width);
+
+    QHBoxLayout *m_layout;
+};
+
+#endif // ZBOXINFO_H

@@ -1,0 +1,63 @@
+#include "ui/zpanelkit.h"
+
+#include <QApplication>
+#include <QBoxLayout>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+
+#include <cmath>
+
+QLineEdit *createValueField(QWidget *parent, int width)
+{
+    auto *field = new QLineEdit(parent);
+    field->setFixedSize(width, FieldHeight);
+    field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return field;
+}
+
+void setFieldReadOnly(QLineEdit *field, bool readOnly)
+{
+    field->setReadOnly(readOnly);
+    QPalette palette = field->palette();
+    const QPalette normal = QApplication::palette(field);
+    palette.setBrush(QPalette::Base, readOnly ? normal.window() : normal.base());
+    field->setPalette(palette);
+}
+
+QLabel *addLabel(QBoxLayout *layout, const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    layout->addWidget(label);
+    return label;
+}
+
+void clearLayout(QLayout *layout)
+{
+    if (!layout)
+        return;
+    while (QLayoutItem *item = layout->takeAt(0)) {
+        delete item->widget();
+        if (QLayout *inner = item->layout())
+            clearLayout(inner);
+        delete item;
+    }
+}
+
+bool parseNumber(const QString &text, double *value)
+{
+    bool ok = false;
+    const double parsed = text.trimmed().toDouble(&ok);
+    if (!ok || std::isnan(parsed))
+        return false;
+    *value = parsed;
+    return true;
+}
+
+QString channelLabelText(const QString &pattern, int channelNumber)
+{
+    QString text = pattern.arg(channelNumber);
+    if (channelNumber < 10)
+        text += QStringLiteral("&nbsp;&nbsp;");
+    return text;
+}
