@@ -22,6 +22,8 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include <cassert>
+
 namespace {
 
 constexpr int StatusTimeoutMs = 3000;
@@ -66,9 +68,9 @@ MainWindow::MainWindow(bool simulate, QWidget *parent)
 
 MainWindow::~MainWindow()
 {
-    // File work still running (the window is torn down without closing) reads the model.
-    delete m_fileJob;
-    m_fileJob = nullptr;
+    // File work runs inside a command of this window, which cannot return into a window
+    // that is gone.
+    assert(!m_fileJob && "!m_fileJob");
     m_unsaved.detach(m_appObservable);
     detach(m_appObservable);
 }

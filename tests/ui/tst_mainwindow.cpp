@@ -298,6 +298,9 @@ void TestMainWindow::startUpWithoutADeviceType()
 
     rig.app().setBoxType(UX107);
     QCOMPARE(rig.available(), QStringLiteral("xolsSa"));
+    rig.app().setBoxType(0);
+    QCOMPARE(rig.available(), QStringLiteral("xoa"));
+    rig.app().setBoxType(UX107);
     rig.window.resize(900, 200);
     rig.window.show();
     QVERIFY(rig.window.toolBar()->grab().save(m_files.filePath(QStringLiteral("toolbar.png"))));
