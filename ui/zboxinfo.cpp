@@ -4,8 +4,16 @@
 #include "device/zimgybox.h"
 #include "ui/zpanelkit.h"
 
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLineEdit>
+
+namespace {
+
+// A line edit's frame and text margins together.
+constexpr int FieldTextMargin = 12;
+
+} // namespace
 
 ZBoxInfo::ZBoxInfo(QWidget *parent)
     : QGroupBox(parent)
@@ -45,9 +53,12 @@ QLineEdit *ZBoxInfo::addInfoField(const QString &label, const QString &text, int
     layout->setSpacing(5);
     layout->setContentsMargins(0, 0, 0, 0);
     addLabel(layout, label, group);
-    QLineEdit *field = createValueField(group, width);
+    // Wide enough for the whole text, whatever the font and the form of the saved time.
+    const int textWidth = QFontMetrics(font()).horizontalAdvance(text) + FieldTextMargin;
+    QLineEdit *field = createField(group, qMax(width, textWidth));
     setFieldReadOnly(field, true);
     field->setText(text);
+    field->setCursorPosition(0);
     layout->addWidget(field);
     layout->addStretch(0);
     m_layout->addWidget(group);

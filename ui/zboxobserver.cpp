@@ -3,6 +3,7 @@
 #include "device/zimgybox.h"
 #include "device/zrealbox.h"
 #include "ui/zboxcfgr.h"
+#include "ui/zboxdspr.h"
 #include "ui/zpanelkit.h"
 
 #include <QHBoxLayout>
@@ -43,10 +44,16 @@ bool ZBoxObserver::buildRealBoxPage()
     auto *settings = new ZBoxCfgr(m_tabs);
     settings->attach(subject());
     m_tabs->addTab(settings, tr("Settings"));
+    auto *display = new ZBoxDspr(m_tabs);
+    display->attach(subject());
+    m_tabs->addTab(display, tr("Display"));
     return true;
 }
 
 bool ZBoxObserver::buildPlaybackPage()
 {
-    return false;
+    auto *display = new ZBoxDspr(this);
+    display->attach(subject());
+    m_layout->addWidget(display);
+    return true;
 }

@@ -44,7 +44,7 @@ bool ZDtyRtoCfgr::onAttached()
         return false;
     followOutMode();
     addLabel(m_layout, tr("Duty Ratio:"), this);
-    m_field = createValueField(this);
+    m_field = createField(this);
     setFieldReadOnly(m_field, m_channel->isSampling());
     showDutyRatio();
     connect(m_field, &QLineEdit::editingFinished, this, &ZDtyRtoCfgr::dutyRatioEdited);
@@ -97,7 +97,7 @@ void ZDtyRtoCfgr::dutyRatioEdited()
 
 void ZDtyRtoCfgr::showDutyRatio()
 {
-    m_field->setText(QString::number(m_channel->dutyRatio()));
+    setFieldText(m_field, QString::number(m_channel->dutyRatio()));
 }
 
 void ZDtyRtoCfgr::followOutMode()

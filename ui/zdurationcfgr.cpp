@@ -29,9 +29,9 @@ bool ZDurationCfgr::onAttached()
     const ZAppObservable *app = subject();
     followStopTrigger();
     addLabel(m_layout, tr("Duration: "), this);
-    m_field = createValueField(this);
+    m_field = createField(this);
     setFieldReadOnly(m_field, app->isSampling());
-    m_field->setText(QStringLiteral("%1").arg(app->duration()));
+    setFieldText(m_field, QStringLiteral("%1").arg(app->duration()));
     m_layout->addWidget(m_field);
     addLabel(m_layout, tr("Seconds"), this);
     connect(m_field, &QLineEdit::editingFinished, this, &ZDurationCfgr::durationEdited);
@@ -72,12 +72,12 @@ void ZDurationCfgr::durationEdited()
         return;
     double seconds = 0.0;
     if (!parseNumber(m_field->text(), &seconds)) {
-        m_field->setText(QStringLiteral("%1").arg(app->duration()));
+        setFieldText(m_field, QStringLiteral("%1").arg(app->duration()));
         return;
     }
     // Kept to millisecond resolution: the rounded text is what the model gets.
     const QString rounded = formatNumber(seconds, DurationDecimals);
-    m_field->setText(rounded);
+    setFieldText(m_field, rounded);
     parseNumber(rounded, &seconds);
     // A stored change announces DurationChanged, which shows it; a refused one (negative)
     // or no change at all leaves the field showing the duration in force.
@@ -87,7 +87,7 @@ void ZDurationCfgr::durationEdited()
 
 void ZDurationCfgr::showDuration()
 {
-    m_field->setText(formatNumber(subject()->duration(), DurationDecimals));
+    setFieldText(m_field, formatNumber(subject()->duration(), DurationDecimals));
 }
 
 void ZDurationCfgr::followStopTrigger()

@@ -30,7 +30,7 @@ bool ZItvlCfgr::onAttached()
     ZComponent *component = subject();
     followOutMode();
     addLabel(m_layout, component->rateName() + QStringLiteral(": "), this);
-    m_rateField = createValueField(this);
+    m_rateField = createField(this);
     setFieldReadOnly(m_rateField, component->isSampling());
     m_layout->addWidget(m_rateField);
     showRate();
@@ -81,8 +81,8 @@ void ZItvlCfgr::frequencyEdited()
 void ZItvlCfgr::showRate()
 {
     const ZComponent *component = subject();
-    m_rateField->setText(
-        formatNumber(component->intervalRate(component->interval()), RateDecimals));
+    setFieldText(m_rateField,
+                 formatNumber(component->intervalRate(component->interval()), RateDecimals));
 }
 
 // A constant output value needs no rate.

@@ -60,8 +60,8 @@ bool ZValueCfgr::update(int code)
 void ZValueCfgr::buildVoltageField(const ZAnalogOut *channel)
 {
     addLabel(m_layout, tr("Voltage:"), this);
-    m_voltageField = createValueField(this);
-    m_voltageField->setText(QStringLiteral("%1").arg(channel->voltage()));
+    m_voltageField = createField(this);
+    setFieldText(m_voltageField, QStringLiteral("%1").arg(channel->voltage()));
     connect(m_voltageField, &QLineEdit::editingFinished, this, &ZValueCfgr::voltageEdited);
     m_layout->addWidget(m_voltageField);
     addLabel(m_layout, tr("Volts"), this);
@@ -100,7 +100,7 @@ void ZValueCfgr::statusChanged(int index)
 void ZValueCfgr::showValue()
 {
     if (const auto *analog = dynamic_cast<ZAnalogOut *>(subject()))
-        m_voltageField->setText(QStringLiteral("%1").arg(analog->voltage()));
+        setFieldText(m_voltageField, QStringLiteral("%1").arg(analog->voltage()));
     else if (const auto *digital = dynamic_cast<ZDigitOut *>(subject()))
         m_statusCombo->setCurrentIndex(digital->status() ? 1 : 0);
 }

@@ -94,6 +94,7 @@ private slots:
     void playbackBoxesAddAndRemove();
     void selectingAnItemShowsItsPage();
     void builtOnAnExistingModel();
+    void modelDeletedFirst();
     void choosersSetAndFollowTheModel();
     void durationTyped_data();
     void durationTyped();
@@ -227,6 +228,21 @@ void TestAppObserver::builtOnAnExistingModel()
     QVERIFY(rig.view.findChildren<ZBoxObserver *>().isEmpty());
     QVERIFY(rig.view.findChildren<ZAppCfgr *>().isEmpty());
     rig.app.setBoxType(4);
+}
+
+// The window deletes its children in creation order: the model before the view.
+void TestAppObserver::modelDeletedFirst()
+{
+    auto app = std::make_unique<ZAppObservable>(ZAppObservable::BridgeFactory());
+    app->setBoxType(10);
+    app->addBox(new ZImgyBox(10));
+    ZAppObserver view;
+    view.attach(app.get());
+    QCOMPARE(view.pages()->count(), 2);
+    app.reset();
+    QVERIFY(!view.subject());
+    QVERIFY(!view.tree());
+    QVERIFY(view.findChildren<QWidget *>().isEmpty());
 }
 
 void TestAppObserver::choosersSetAndFollowTheModel()

@@ -27,6 +27,8 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include <csignal>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -670,9 +672,13 @@ void TestMainWindow::progressDialogCancelsAnOpenAndHoldsAStart()
         // Let the blocked reading go on: it sees the cancel at its first read.
         const int fd = ::open(QFile::encodeName(pipe).constData(), O_WRONLY);
         QVERIFY(fd >= 0);
+        // The reading may already have stopped and closed its end: no SIGPIPE then.
+        const auto oldHandler = std::signal(SIGPIPE, SIG_IGN);
         const QByteArray text("<?xml version=\"1.0\"?>\n<Quoravi version=\"2.2.1\"/>\n");
-        QCOMPARE(::write(fd, text.constData(), std::size_t(text.size())), ssize_t(text.size()));
+        const ssize_t written = ::write(fd, text.constData(), std::size_t(text.size()));
+        Q_UNUSED(written);
         ::close(fd);
+        std::signal(SIGPIPE, oldHandler);
     });
     rig.answers = { pipe };
     rig.trigger(QStringLiteral("Open Project"));

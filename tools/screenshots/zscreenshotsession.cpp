@@ -90,8 +90,15 @@ void ZScreenshotSession::prepareChannels()
         channel->setSelected(true);
     for (ZEdgeCnt *channel : box->edgeCnts())
         channel->setSelected(true);
+    // Values of the widest forms the fields must hold.
+    if (box->analogIns().size() > 1)
+        box->analogIns()[1]->setInterval(3.0);
+    for (ZAnalogOut *channel : box->analogOuts())
+        channel->setVoltage(0.1234567);
     if (!box->analogOuts().empty())
         box->analogOuts().front()->setOutMode(OutSine);
+    if (!box->analogOuts().empty())
+        box->analogOuts().front()->setInterval(ZOutChannel::MaxPeriod);
     if (!box->digitOuts().empty())
         box->digitOuts().front()->setOutMode(OutPwm);
     m_app.setStopTrigger(TriggerTimeOut);
@@ -106,6 +113,10 @@ bool ZScreenshotSession::runAcquisition()
     // Running settings show their locked state.
     if (!save(QStringLiteral("settings-running")))
         return false;
+    // Graphs start hidden; show one of each kind of input.
+    ZRealBox *box = m_app.activeBox();
+    box->analogIns().front()->setGraphShown(true);
+    box->digitIns().front()->setGraphShown(true);
     const bool hasDisplay = showTab(QObject::tr("Display"));
     pumpEvents(RunMs);
     if (hasDisplay && !save(QStringLiteral("display-running")))
