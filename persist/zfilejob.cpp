@@ -4,6 +4,8 @@
 
 #include <QThread>
 
+#include <cassert>
+
 ZFileJob::ZFileJob(ZAppObservable &app, Work work, QObject *parent)
     : QObject(parent)
     , m_app(app)
@@ -27,7 +29,10 @@ void ZFileJob::start()
     m_app.holdSampling();
     m_holding = true;
     m_running = true;
-    m_thread = QThread::create([this] { m_outcome = m_work(m_progress); });
+    m_thread = QThread::create([this] {
+        m_outcome = m_work(m_progress);
+        m_workDone.store(true, std::memory_order_release);
+    });
     // QThread::finished comes from the worker; the connection queues it to this object.
     connect(m_thread, &QThread::finished, this, &ZFileJob::threadFinished);
     m_thread->start();
@@ -36,6 +41,9 @@ void ZFileJob::start()
 void ZFileJob::threadFinished()
 {
     m_thread->wait();
+    // Always true after wait(); the load orders the outcome before its use.
+    [[maybe_unused]] const bool done = m_workDone.load(std::memory_order_acquire);
+    assert(done && "m_workDone");
     m_running = false;
     emit finished();
 }

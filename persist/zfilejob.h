@@ -6,6 +6,7 @@
 
 #include <QObject>
 
+#include <atomic>
 #include <functional>
 
 class QThread;
@@ -50,6 +51,8 @@ private:
     ZFileProgress m_progress;
     ZCommandOutcome m_outcome;
     QThread *m_thread = nullptr;
+    // Published by the worker after the outcome: the hand-over that the sanitizers see.
+    std::atomic<bool> m_workDone { false };
     bool m_running = false;
     bool m_holding = false;
 };
