@@ -124,14 +124,18 @@ void TestFileWork::startDuringASaveWaitsForIt()
     QSignalSpy finished(&job, &ZFileJob::finished);
     job.start();
 
-    QSignalSpy started(&rig.app, &ZAppObservable::startSample);
+    // Queued after the model's own connection: seen here once the model has had the start.
+    QObject receiver;
+    int starts = 0;
+    connect(
+        &rig.app, &ZAppObservable::startSample, &receiver, [&starts] { ++starts; },
+        Qt::QueuedConnection);
     QVERIFY(rig.app.connectBox());
     if (trigger == TriggerRising) {
         QTRY_VERIFY_WITH_TIMEOUT(pollCount(*rig.box) >= 2, WaitMs);
         rig.clock.setMs(RisingEdgeMs);
     }
-    QVERIFY(started.count() > 0 || started.wait(WaitMs));
-    QTest::qWait(50); // the queued start reaches the model
+    QTRY_VERIFY_WITH_TIMEOUT(starts > 0, WaitMs);
     QVERIFY(rig.app.isSampling());
     QVERIFY(!box.isSampling());
     QVERIFY(!rig.app.isCommunicating());
