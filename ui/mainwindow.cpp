@@ -300,30 +300,8 @@ ZCommandOutcome MainWindow::runFileWork(const QString &title, ZFileJob::Work wor
     delay.start(m_progressDelayMs);
     loop.exec(QEventLoop::ExcludeUserInputEvents);
 
-    if (job.isRunning()) {
-        QProgressDialog dialog(statusBar()->currentMessage(), tr("Cancel"), 0, 0, this);
-        dialog.setWindowTitle(title);
-        dialog.setWindowModality(Qt::ApplicationModal);
-        dialog.setAutoClose(false);
-        dialog.setAutoReset(false);
-        dialog.setMinimumDuration(0);
-        connect(&dialog, &QProgressDialog::canceled, &job, &ZFileJob::cancel);
-        QTimer refresh;
-        connect(&refresh, &QTimer::timeout, &dialog, [&dialog, &job, this] {
-            const ZFileProgress &progress = job.progress();
-            if (progress.total() > 0) {
-                dialog.setMaximum(ProgressSteps);
-                dialog.setValue(int(std::min<qint64>(
-                    ProgressSteps - 1, progress.done() * ProgressSteps / progress.total())));
-            }
-            if (!statusBar()->currentMessage().isEmpty())
-                dialog.setLabelText(statusBar()->currentMessage());
-        });
-        refresh.start(ProgressRefreshMs);
-        dialog.show();
-        if (job.isRunning())
-            loop.exec();
-    }
+    if (job.isRunning())
+        waitWithProgress(job, loop, title);
 
     m_fileJob = nullptr;
     const ZCommandOutcome outcome = job.outcome();
@@ -331,6 +309,35 @@ ZCommandOutcome MainWindow::runFileWork(const QString &title, ZFileJob::Work wor
     job.release();
     QApplication::restoreOverrideCursor();
     return outcome;
+}
+
+// Long work: a modal dialog with Cancel follows the job until it has finished.
+void MainWindow::waitWithProgress(ZFileJob &job, QEventLoop &loop, const QString &title)
+{
+    QProgressDialog dialog(statusBar()->currentMessage(), tr("Cancel"), 0, 0, this);
+    dialog.setWindowTitle(title);
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.setAutoClose(false);
+    dialog.setAutoReset(false);
+    dialog.setMinimumDuration(0);
+    connect(&dialog, &QProgressDialog::canceled, &job, &ZFileJob::cancel);
+    QTimer refresh;
+    connect(&refresh, &QTimer::timeout, &dialog, [&dialog, &job, this] {
+        const ZFileProgress &progress = job.progress();
+        // Without a known total (a save) the bar stays busy.
+        if (progress.total() > 0) {
+            dialog.setMaximum(ProgressSteps);
+            dialog.setValue(int(std::min<qint64>(
+                ProgressSteps - 1, progress.done() * ProgressSteps / progress.total())));
+        }
+        if (!statusBar()->currentMessage().isEmpty())
+            dialog.setLabelText(statusBar()->currentMessage());
+    });
+    refresh.start(ProgressRefreshMs);
+    dialog.show();
+    // The job may have finished while the dialog was built; its signal came then.
+    if (job.isRunning())
+        loop.exec();
 }
 
 void MainWindow::saveSettings()

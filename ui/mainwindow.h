@@ -12,6 +12,7 @@
 #include <memory>
 
 class QAction;
+class QEventLoop;
 class QToolBar;
 class ZAppObservable;
 class ZAppObserver;
@@ -82,6 +83,7 @@ private:
     // outcome before a start that waited for the work may clear the series.
     ZCommandOutcome runFileWork(const QString &title, ZFileJob::Work work,
                                 const std::function<void(const ZCommandOutcome &)> &done);
+    void waitWithProgress(ZFileJob &job, QEventLoop &loop, const QString &title);
 
     ZAppObservable *m_appObservable = nullptr;
     ZSettings *m_settings = nullptr;
