@@ -10,6 +10,7 @@
 #include "device/zstopmonitor.h"
 #include "device/zusbbridge.h"
 #include "device/zusblink.h"
+#include "model/zglobal.h"
 
 #include <algorithm>
 #include <cassert>
@@ -157,6 +158,8 @@ bool ZAppObservable::connectBox()
     if (m_readCoefs)
         readCalibrations();
 
+    m_boxLostAtSeconds = -1.0;
+    ++m_runSerial;
     setSampling(true);
     m_started.store(m_startTrigger.load() == TriggerManual);
     m_risingDetector.reset();
@@ -236,6 +239,10 @@ bool ZAppObservable::onStartSample()
     m_activeBox->setSampling(true);
     notify(SampleStarted);
     m_comThread = std::make_unique<ZComThread>(m_link->handle(), [this] { return isSampling(); });
+    m_comThread->setNoAnswerLimitMs(m_noAnswerLimitMs);
+    const int run = m_runSerial;
+    connect(m_comThread.get(), &ZComThread::boxLost, this,
+            [this, run](double atSeconds, bool) { onBoxLost(run, atSeconds); });
     queueRunConfiguration();
     if (!buildMonitors()) {
         m_comThread.reset();
@@ -312,6 +319,25 @@ bool ZAppObservable::onStopSample()
     return finishSample();
 }
 
+// The communication thread or, while armed, the trigger thread found the box gone: the
+// run ends as a Stop would, keeping its samples, and then says why.
+void ZAppObservable::onBoxLost(int run, double atSeconds)
+{
+    if (run != m_runSerial || !isSampling())
+        return;
+    m_boxLostAtSeconds = std::max(atSeconds, 0.0);
+    onStopSample();
+    notify(BoxLost);
+}
+
+QString ZAppObservable::boxLostMessage() const
+{
+    if (!boxLost())
+        return QString();
+    return tr("The box stopped answering at %1 s; the samples up to then are kept.")
+        .arg(formatNumber(m_boxLostAtSeconds, 1));
+}
+
 bool ZAppObservable::finishSample()
 {
     m_startDeferred = false;
@@ -377,8 +403,11 @@ void ZAppObservable::run()
     ZStopwatch runClock;
     while (!stopRequested()) {
         if (!m_started.load()) {
-            if (pollStartTrigger())
+            const PollResult poll = pollStartTrigger();
+            if (poll == PollResult::Edge)
                 m_started.store(true);
+            else if (poll == PollResult::Failed && !pauseAfterFailedPoll())
+                break;
             continue;
         }
         if (firstStartedPass) {
@@ -432,19 +461,37 @@ void ZAppObservable::wakeTriggerThread()
     m_sleepWake.notify_all();
 }
 
-// One poll of digital input 0; true when the chosen start edge was seen.
-bool ZAppObservable::pollStartTrigger()
+// One poll of digital input 0: whether the chosen start edge was seen, or whether the
+// poll got no usable answer.
+ZAppObservable::PollResult ZAppObservable::pollStartTrigger()
 {
     const ZByteArray poll = ZProtocol::digitInLevelFrame();
     ZByteArray answer(5);
     if (!m_link->transact(poll, &answer, PollTimeoutMs))
-        return false;
+        return PollResult::Failed;
     if (answer.length() != poll.length() + 3)
-        return false;
+        return PollResult::Failed;
     const bool level = answer[6] != 0;
     m_risingDetector.feed(level);
     m_fallingDetector.feed(level);
     const int start = m_startTrigger.load();
-    return (start == TriggerRising && m_risingDetector.fired())
+    const bool fired = (start == TriggerRising && m_risingDetector.fired())
         || (start == TriggerFalling && m_fallingDetector.fired());
+    return fired ? PollResult::Edge : PollResult::NoEdge;
+}
+
+// A poll that failed at once (write refused) would be repeated at once and spin a core;
+// a Stop wakes this pause. False when the device is gone: the armed run then ends, as
+// the main thread is told.
+bool ZAppObservable::pauseAfterFailedPoll()
+{
+    if (m_link->isDeviceGone()) {
+        QMetaObject::invokeMethod(this, "onBoxLost", Qt::QueuedConnection, Q_ARG(int, m_runSerial),
+                                  Q_ARG(double, 0.0));
+        return false;
+    }
+    std::unique_lock<std::mutex> lock(m_sleepMutex);
+    if (!stopRequested())
+        m_sleepWake.wait_for(lock, std::chrono::milliseconds(FailedPollPauseMs));
+    return true;
 }

@@ -48,6 +48,10 @@ public:
 
     static constexpr int HandshakeTimeoutMs = 1000;
     static constexpr int PollTimeoutMs = 5000;
+    // Pause after a start-edge poll that failed (no answer, write refused, cable pulled).
+    static constexpr int FailedPollPauseMs = 20;
+    // A box that answers nothing for this long during a run is taken for gone.
+    static constexpr int DefaultNoAnswerLimitMs = 3000;
 
     explicit ZAppObservable(BridgeFactory bridgeFactory, QObject *parent = nullptr);
     ~ZAppObservable() override;
@@ -88,6 +92,16 @@ public:
     bool sendAnalogOut(int channel, quint16 code) override;
     bool sendDigitOut(int channel, quint8 status) override;
 
+    // The last run ended because the box was gone (announced as BoxLost); cleared when
+    // the next run is armed. The time is seconds on the run's sample clock.
+    bool boxLost() const { return m_boxLostAtSeconds >= 0.0; }
+    double boxLostAtSeconds() const { return m_boxLostAtSeconds; }
+    // "The box stopped answering at 12.3 s; the samples up to then are kept."; empty
+    // unless boxLost().
+    QString boxLostMessage() const;
+    // How long a box may stay silent during a run before the run ends; tests lower it.
+    void setNoAnswerLimitMs(int limitMs) { m_noAnswerLimitMs = limitMs; }
+
     // The link of the last start, for diagnostics and tests; none before the first.
     ZUsbLink *link() const { return m_link.get(); }
     bool isCommunicating() const { return m_comThread != nullptr; }
@@ -103,13 +117,20 @@ public slots:
 protected:
     void run() override;
 
+private slots:
+    // Queued from the thread that found the box gone; `run` tells a late report of an
+    // earlier run from the current one.
+    void onBoxLost(int run, double atSeconds);
+
 private:
     bool openLink();
     void readCalibrations();
     bool finishSample();
     void stopTriggerThread();
     void deleteLink();
-    bool pollStartTrigger();
+    enum class PollResult { Failed, NoEdge, Edge };
+    PollResult pollStartTrigger();
+    bool pauseAfterFailedPoll();
     bool watchDuration(const ZStopwatch &runClock);
     void wakeTriggerThread();
     void queueRunConfiguration();
@@ -131,6 +152,9 @@ private:
     std::unique_ptr<ZComThread> m_comThread;
     std::vector<std::unique_ptr<ZChlMonitor>> m_monitors;
     bool m_readCoefs = true;
+    int m_noAnswerLimitMs = DefaultNoAnswerLimitMs;
+    double m_boxLostAtSeconds = -1.0;
+    int m_runSerial = 0; // counts runs
     int m_samplingHolds = 0;
     bool m_startDeferred = false;
     // Wakes the trigger thread from its sleeps when a stop is requested.

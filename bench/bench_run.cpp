@@ -1,12 +1,16 @@
 // Whole runs on the simulated box, timed by the run's own time-out:
-//  1. UX-109 at full rate, every input selected at its minimum interval: samples per
-//     channel against the expected count, and process CPU time per second of run.
+//  1. UX-109 at full rate, every input selected at its minimum interval, with the
+//     simulated box's line timing switched off: samples per channel against the expected
+//     count, and process CPU time per second of run. This measures the host side alone.
 //  2. UX-100 with one analog input at 10 samples per second: CPU time per second of run,
 //     which shows whether anything spins while there is little to do.
-// Usage: bench_run [seconds [full|slow]]   (default: 10 s, both runs)
+//  3. The same UX-109 run with the line timing of a real box (115200 baud): records per
+//     second reached against what the line allows, and CPU time.
+// Usage: bench_run [seconds [full|slow|line]]   (default: 10 s, all three runs)
 
 #include "app/zappobservable.h"
 #include "app/zeventdispatcher.h"
+#include "device/zlinecapacity.h"
 #include "device/zrealbox.h"
 #include "device/zsimulatedbox.h"
 #include "device/zsimulatedbridge.h"
@@ -63,9 +67,10 @@ struct RunResult
 
 // `configure` selects and paces the channels; `report` reads them before the box goes.
 template<class Configure, class Report>
-RunResult run(int boxType, double seconds, Configure configure, Report report)
+RunResult run(int boxType, double seconds, bool lineTiming, Configure configure, Report report)
 {
     auto box = std::make_shared<ZSimulatedBox>(boxType);
+    box->setLineTiming(lineTiming);
     ZAppObservable app([box](int) { return std::make_unique<ZSimulatedBridge>(box); });
     app.setBoxType(boxType);
     configure(*app.activeBox());
@@ -112,15 +117,17 @@ std::vector<ZInChannel *> inputsOf(const ZRealBox &box)
 void reportFullRate(const std::vector<ZInChannel *> &inputs, double seconds,
                     const RunResult &result);
 
+void everyInputAtItsFastest(ZRealBox &box)
+{
+    for (ZInChannel *channel : inputsOf(box)) {
+        channel->setSelected(true);
+        channel->setInterval(channel->minInterval());
+    }
+}
+
 bool fullRate(double seconds)
 {
-    const auto configure = [](ZRealBox &box) {
-        for (ZInChannel *channel : inputsOf(box)) {
-            channel->setSelected(true);
-            channel->setInterval(channel->minInterval());
-        }
-    };
-    return run(10, seconds, configure,
+    return run(10, seconds, false, everyInputAtItsFastest,
                [seconds](ZRealBox &box, const RunResult &result) {
                    reportFullRate(inputsOf(box), seconds, result);
                })
@@ -160,7 +167,25 @@ bool slowRate(double seconds)
         std::printf("  CPU %.2f %% of one core per second of run (target below 2 %%: %s)\n",
                     100.0 * result.cpuPerSecond, result.cpuPerSecond < 0.02 ? "met" : "MISSED");
     };
-    return run(1, seconds, configure, report).ok;
+    return run(1, seconds, true, configure, report).ok;
+}
+
+bool lineLimited(double seconds)
+{
+    const auto report = [seconds](ZRealBox &box, const RunResult &result) {
+        const ZLineLoad load = lineLoad(box);
+        // Every record answers one request, and analog input 1 takes every one.
+        const auto times = box.analogIns().front()->times();
+        const double span = times.size() > 1 ? times.last() - times[0] : 0.0;
+        const double reached = span > 0.0 ? (times.size() - 1) / span : 0.0;
+        std::printf("line-limited (UX-109, 21 inputs at 1000 SPS, line timing on, %.0f s):\n",
+                    seconds);
+        std::printf("  %.1f records/s reached, the line allows %.1f (%.0f %%); asked %.0f\n",
+                    reached, load.reachableRecordsPerSecond,
+                    100.0 * reached / load.reachableRecordsPerSecond, load.requestsPerSecond);
+        std::printf("  CPU %.2f %% of one core per second of run\n", 100.0 * result.cpuPerSecond);
+    };
+    return run(10, seconds, true, everyInputAtItsFastest, report).ok;
 }
 
 } // namespace
@@ -171,7 +196,10 @@ int main(int argc, char **argv)
     QCoreApplication application(argc, argv);
     const double seconds = argc > 1 ? std::atof(argv[1]) : 10.0;
     const QString only = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
-    const bool ok = (only == QLatin1String("slow") || fullRate(seconds))
-        && (only == QLatin1String("full") || slowRate(seconds));
+    const auto wanted = [&only](const char *name) {
+        return only.isEmpty() || only == QLatin1String(name);
+    };
+    const bool ok = (!wanted("full") || fullRate(seconds)) && (!wanted("slow") || slowRate(seconds))
+        && (!wanted("line") || lineLimited(seconds));
     return ok ? 0 : 1;
 }

@@ -4,7 +4,7 @@
 //    of its ticks comes (median, 99th percentile, worst; target p99 below 50 ms);
 //  - the main thread's CPU time per second of run;
 //  - the samples of every input against the expected count (target within 1 %).
-// The simulated box answers as fast as it is asked (no serial line timing).
+// The simulated box answers as fast as it is asked (line timing off).
 // Usage: bench_window [seconds]   (default 20)
 
 #include "app/zappobservable.h"
@@ -106,7 +106,9 @@ int main(int argc, char **argv)
     initUiResources();
     applyQuoraviLook(application);
 
-    ZUsbBridgeOverride bridge(std::make_shared<ZSimulatedBox>(UX109));
+    auto simulated = std::make_shared<ZSimulatedBox>(UX109);
+    simulated->setLineTiming(false);
+    ZUsbBridgeOverride bridge(simulated);
     MainWindow window(true);
     ZAppObservable &app = *window.appObservable();
     app.setBoxType(UX109);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -64,15 +65,23 @@ void ZComThread::run()
     const ZByteArray sampleRequest = ZProtocol::sampleRequestFrame();
     m_intake->startClock();
     ZByteArray frame(sampleRequest.maxSize());
-    while (!stopRequested()) {
+    while (!stopRequested() && !m_lost) {
+        if (msUntilNoAnswerLimit() <= 0.0) {
+            m_lost = true;
+            emit boxLost(m_unansweredSinceMs / 1000.0, false);
+            break;
+        }
         if (!nextFrame(&frame, sampleRequest))
             continue;
         send(frame, AnswerTimeoutMs, true);
     }
+    if (m_deviceGone)
+        return;
     // The last word of every run: the box stops sampling. The stop that ended the loop
-    // must not end this wait as well.
+    // must not end this wait as well. A late answer to an earlier request is not its
+    // echo: left in the bridge, the echo would pass for the next run's first answer.
     m_device->clearInterrupt();
-    send(ZProtocol::probeFrame(), FinalAnswerTimeoutMs, false);
+    send(ZProtocol::probeFrame(), FinalAnswerTimeoutMs, false, Awaited::EchoOnly);
 }
 
 // The next frame to send: queued frames by priority, with a sample request added each
@@ -88,23 +97,32 @@ bool ZComThread::nextFrame(ZByteArray *frame, const ZByteArray &sampleRequest)
 }
 
 // Writes a frame and waits for its answer. A frame whose write fails is dropped.
-bool ZComThread::send(const ZByteArray &frame, int answerTimeoutMs, bool stopEndsWait)
+bool ZComThread::send(const ZByteArray &frame, int answerTimeoutMs, bool stopEndsWait,
+                      Awaited awaited)
 {
+    noteRequest();
     unsigned written = 0;
-    if (m_device->write(frame.data(), frame.length(), &written) != UsbOk)
+    const int status = m_device->write(frame.data(), frame.length(), &written);
+    if (status != UsbOk) {
+        noteGone(status);
         return false;
-    return receive(answerTimeoutMs, stopEndsWait);
+    }
+    return receive(frame, answerTimeoutMs, stopEndsWait, awaited);
 }
 
-// Reads and assembles until one frame completes or the limit passes. Every completed
-// frame is dispatched; bytes behind it start the next frame.
-bool ZComThread::receive(int limitMs, bool stopEndsWait)
+// Reads and assembles until one frame completes (with EchoOnly: the echo of `command`)
+// or the limit passes. Every completed frame is dispatched; bytes behind it start the
+// next frame. Any frame shows that the box still answers.
+bool ZComThread::receive(const ZByteArray &command, int limitMs, bool stopEndsWait, Awaited awaited)
 {
     unsigned char buffer[ReceiveBufferSize];
     bool done = false;
     const ZStopwatch waited;
+    // The final 0x03 gets its whole limit, however long the box has been quiet.
+    const bool watchSilence = awaited == Awaited::AnyFrame;
     while (!done) {
-        const double left = limitMs - waited.elapsedMs();
+        const double left = std::min(limitMs - waited.elapsedMs(),
+                                     watchSilence ? msUntilNoAnswerLimit() : limitMs);
         if (left <= 0.0 || (stopEndsWait && stopRequested()))
             break;
         unsigned waiting = 0;
@@ -115,15 +133,22 @@ bool ZComThread::receive(int limitMs, bool stopEndsWait)
             m_device->clearInterrupt();
             continue;
         }
-        if (status != UsbOk)
-            break; // the box is gone; the loop goes on until stopped
+        if (status != UsbOk) {
+            noteGone(status);
+            break;
+        }
         if (waiting == 0)
             continue;
         unsigned got = 0;
-        if (m_device->read(buffer, std::min(waiting, ReceiveBufferSize), &got) != UsbOk)
+        const int readStatus = m_device->read(buffer, std::min(waiting, ReceiveBufferSize), &got);
+        if (readStatus != UsbOk) {
+            noteGone(readStatus);
             break;
+        }
         m_assembler.feedAll(buffer, got, [&](const ZByteArray &answer) {
-            done = true;
+            m_unansweredSinceMs = -1.0;
+            if (awaited == Awaited::AnyFrame || ZProtocol::isEchoOf(answer, command))
+                done = true;
             if (answer.length() > ZProtocol::AnswerHeaderLength
                 && (answer[ZProtocol::AnswerHeaderLength] & 7) == 0) {
                 m_intake->dispatch(answer);
@@ -132,4 +157,29 @@ bool ZComThread::receive(int limitMs, bool stopEndsWait)
     }
     m_appended.store(m_intake->appended(), std::memory_order_relaxed);
     return done;
+}
+
+// A request goes out: unless an earlier one is still unanswered, the no-answer limit
+// counts from here.
+void ZComThread::noteRequest()
+{
+    if (m_unansweredSinceMs < 0.0)
+        m_unansweredSinceMs = m_intake->elapsedMs();
+}
+
+// A failed bridge operation; when it says the device is gone, the run is over at once.
+void ZComThread::noteGone(int status)
+{
+    if (!isGoneStatus(status) || m_lost)
+        return;
+    m_lost = true;
+    m_deviceGone = true;
+    emit boxLost(std::max(m_unansweredSinceMs, 0.0) / 1000.0, true);
+}
+
+double ZComThread::msUntilNoAnswerLimit() const
+{
+    if (m_unansweredSinceMs < 0.0)
+        return std::numeric_limits<double>::infinity();
+    return m_unansweredSinceMs + m_noAnswerLimitMs - m_intake->elapsedMs();
 }

@@ -30,6 +30,9 @@ public:
     static constexpr std::size_t MaxQueuedFrames = 20;
     static constexpr int AnswerTimeoutMs = 5000;
     static constexpr int FinalAnswerTimeoutMs = 1000;
+    // A box that has answered nothing for this long while requests went out is taken
+    // for gone.
+    static constexpr int NoAnswerLimitMs = 3000;
 
     // `device` is the open bridge of the link (not owned). `sampling` gates the intake:
     // the owner's sampling flag.
@@ -49,16 +52,33 @@ public:
     // Asks the loop to end after the frame in progress; waits in progress end at once.
     void requestStop();
 
+    // Shortens or lengthens the no-answer limit; call before setMonitors().
+    void setNoAnswerLimitMs(int limitMs) { m_noAnswerLimitMs = limitMs; }
+
     // Samples appended so far (for progress displays and tests).
     quint64 appendedSamples() const { return m_appended.load(std::memory_order_relaxed); }
+
+signals:
+    // The box is gone: the bridge reports the device gone (`deviceGone`), or nothing has
+    // been answered for the no-answer limit while requests went out. `atSeconds` is the
+    // sample time of the first request left unanswered. Emitted once, on this thread; the
+    // loop then ends (without the final 0x03 when the device is gone).
+    void boxLost(double atSeconds, bool deviceGone);
 
 protected:
     void run() override;
 
 private:
+    // What receive() waits for: any frame, or only the echo of a given command.
+    enum class Awaited { AnyFrame, EchoOnly };
+
     bool nextFrame(ZByteArray *frame, const ZByteArray &sampleRequest);
-    bool send(const ZByteArray &frame, int answerTimeoutMs, bool stopEndsWait);
-    bool receive(int limitMs, bool stopEndsWait);
+    bool send(const ZByteArray &frame, int answerTimeoutMs, bool stopEndsWait,
+              Awaited awaited = Awaited::AnyFrame);
+    bool receive(const ZByteArray &command, int limitMs, bool stopEndsWait, Awaited awaited);
+    void noteRequest();
+    void noteGone(int status);
+    double msUntilNoAnswerLimit() const;
     bool stopRequested() const { return m_stop.load(std::memory_order_acquire); }
 
     ZUsbDevice *m_device;
@@ -71,6 +91,10 @@ private:
     std::unique_ptr<ZSampleIntake> m_intake;
     std::atomic<bool> m_stop { false };
     std::atomic<quint64> m_appended { 0 };
+    int m_noAnswerLimitMs = NoAnswerLimitMs;
+    double m_unansweredSinceMs = -1.0; // sampling clock; < 0 while nothing is unanswered
+    bool m_lost = false;
+    bool m_deviceGone = false;
     ZThreadFence m_fence;
 };
 

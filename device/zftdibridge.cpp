@@ -28,6 +28,16 @@ struct FtdiContextDeleter
     void operator()(ftdi_context *context) const { ftdi_free(context); }
 };
 
+// libftdi reports a box that was unplugged as -666, or passes on libusb's "no device".
+constexpr int FtdiDeviceUnavailable = -666;
+constexpr int LibUsbNoDevice = -4;
+
+int transferStatus(int result)
+{
+    return (result == FtdiDeviceUnavailable || result == LibUsbNoDevice) ? int(UsbDeviceNotFound)
+                                                                         : int(UsbIoError);
+}
+
 using FtdiList = std::unique_ptr<ftdi_device_list, FtdiListDeleter>;
 using FtdiContext = std::unique_ptr<ftdi_context, FtdiContextDeleter>;
 
@@ -95,7 +105,7 @@ public:
             const int got = ftdi_read_data(m_context.get(), buffer + done, int(toRead - done));
             if (got < 0) {
                 *bytesRead = done;
-                return UsbIoError;
+                return transferStatus(got);
             }
             done += unsigned(got);
         }
@@ -109,7 +119,7 @@ public:
             return UsbInvalidHandle;
         const int written = ftdi_write_data(m_context.get(), buffer, int(length));
         if (written < 0)
-            return UsbIoError;
+            return transferStatus(written);
         *bytesWritten = unsigned(written);
         return UsbOk;
     }
@@ -158,7 +168,7 @@ private:
         unsigned char chunk[FillSize];
         const int got = ftdi_read_data(m_context.get(), chunk, int(FillSize));
         if (got < 0)
-            return UsbIoError;
+            return transferStatus(got);
         m_buffer.insert(m_buffer.end(), chunk, chunk + got);
         return UsbOk;
     }

@@ -34,6 +34,9 @@ public:
     // answer anything but a sample request are ignored.
     void dispatch(const ZByteArray &frame);
 
+    // Milliseconds on the sampling clock since startClock().
+    double elapsedMs() const { return m_clock.elapsedMs(); }
+
     // The number of samples appended since construction.
     quint64 appended() const { return m_appended; }
 

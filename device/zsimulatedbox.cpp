@@ -81,6 +81,18 @@ unsigned ZSimulatedBox::expectedBaudRate() const
     return baudRateOf(m_boxType);
 }
 
+void ZSimulatedBox::setLineTiming(bool on)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_lineTiming = on;
+}
+
+bool ZSimulatedBox::hasLineTiming() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_lineTiming;
+}
+
 ZSimulatedBox::Faults ZSimulatedBox::faults() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -288,10 +300,8 @@ int ZSimulatedBox::hostReset(unsigned generation)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     const int status = liveStatus(generation);
-    if (status == UsbOk) {
-        m_output.clear();
-        m_received.clear();
-    }
+    if (status == UsbOk)
+        clearLine();
     return status;
 }
 
@@ -353,6 +363,7 @@ int ZSimulatedBox::hostWrite(unsigned generation, const unsigned char *buffer, u
         if (m_faults.write == WriteFault::Short && length > 0)
             delivered = length - 1;
         *bytesWritten = delivered;
+        m_writtenAt = std::chrono::steady_clock::now();
         // At a speed other than its own the box hears only garbage.
         if (!m_faults.needsBaudRate || m_hostBaudRate == expectedBaudRate())
             receive(buffer, delivered);
@@ -420,8 +431,16 @@ void ZSimulatedBox::unplugLocked()
     m_open = false;
     ++m_generation;
     m_commandsUntilUnplug = -1;
+    clearLine();
+}
+
+// Drops whatever is on its way in either direction.
+void ZSimulatedBox::clearLine()
+{
     m_output.clear();
     m_received.clear();
+    m_upLineFreeAt = SteadyTime();
+    m_downLineFreeAt = SteadyTime();
 }
 
 // Splits the host's byte stream into command frames: skips to 0xAA, drops a frame
@@ -462,9 +481,14 @@ void ZSimulatedBox::handleCommand(const std::vector<unsigned char> &frame)
     if (m_commandsUntilUnplug > 0)
         --m_commandsUntilUnplug;
     m_log.append(QByteArray(reinterpret_cast<const char *>(frame.data()), int(frame.size())));
+    SteadyTime arrived = m_writtenAt;
+    if (m_lineTiming) {
+        arrived = std::max(arrived, m_upLineFreeAt) + lineTimeOf(frame.size());
+        m_upLineFreeAt = arrived;
+    }
     std::vector<unsigned char> payload;
     if (answerFor(frame, &payload) && !m_faults.silent)
-        sendAnswer(payload);
+        sendAnswer(payload, arrived);
 }
 
 // Updates the box's state from one command and builds the payload of its answer.
@@ -578,15 +602,22 @@ bool ZSimulatedBox::answerFor(const std::vector<unsigned char> &frame,
 }
 
 // Frames the payload, puts the noise before it, and queues it whole or in pieces.
-void ZSimulatedBox::sendAnswer(const std::vector<unsigned char> &payload)
+void ZSimulatedBox::sendAnswer(const std::vector<unsigned char> &payload, SteadyTime commandArrived)
 {
     std::vector<unsigned char> bytes = m_faults.noise;
     bytes.push_back(ZProtocol::StartByte);
     append24(&bytes, std::uint32_t(payload.size()));
     bytes.insert(bytes.end(), payload.begin(), payload.end());
 
-    SteadyTime ready = std::chrono::steady_clock::now()
-        + std::chrono::milliseconds(std::max(m_faults.answerDelayMs, 0));
+    // A late box is late before it sends: its answer still queues on the line behind
+    // the ones before it.
+    SteadyTime ready
+        = commandArrived + std::chrono::milliseconds(std::max(m_faults.answerDelayMs, 0));
+    if (m_lineTiming) {
+        const auto turnaround = std::chrono::duration_cast<SteadyTime::duration>(
+            std::chrono::duration<double, std::milli>(TurnaroundMs));
+        ready = std::max(ready + turnaround, m_downLineFreeAt) + lineTimeOf(bytes.size());
+    }
     if (!m_output.empty())
         ready = std::max(ready, m_output.back().ready);
     const std::size_t piece = m_faults.pieceSize ? m_faults.pieceSize : bytes.size();
@@ -596,8 +627,15 @@ void ZSimulatedBox::sendAnswer(const std::vector<unsigned char> &payload)
         chunk.bytes.assign(bytes.begin() + std::ptrdiff_t(pos),
                            bytes.begin() + std::ptrdiff_t(std::min(pos + piece, bytes.size())));
         m_output.push_back(std::move(chunk));
+        m_downLineFreeAt = ready;
         ready += std::chrono::milliseconds(std::max(m_faults.pieceGapMs, 0));
     }
+}
+
+ZSimulatedBox::SteadyTime::duration ZSimulatedBox::lineTimeOf(std::size_t bytes) const
+{
+    const double seconds = double(bytes) * BitsPerByte / double(expectedBaudRate());
+    return std::chrono::duration_cast<SteadyTime::duration>(std::chrono::duration<double>(seconds));
 }
 
 // One record per enabled analog input, every digital input and each enabled counter.

@@ -70,6 +70,11 @@ public:
         int dutyRatio = 0; // PWM
     };
 
+    // Each byte on the serial line is a start bit, eight data bits and a stop bit.
+    static constexpr int BitsPerByte = 10;
+    // Time the box takes between the end of a command and the start of its answer.
+    static constexpr double TurnaroundMs = 1.0;
+
     // An unknown box type gives a box without channels that still echoes.
     explicit ZSimulatedBox(int boxType, const ZClock &clock = ZClock::steady());
     ~ZSimulatedBox();
@@ -79,6 +84,13 @@ public:
 
     int boxType() const { return m_boxType; }
     unsigned expectedBaudRate() const;
+
+    // Line timing, on by default: an answer becomes readable only once the command and
+    // the answer would have crossed the serial line at the type's baud rate, one after
+    // the other, plus the turnaround; answers queue on the line behind each other. Tests
+    // and benchmarks that need instant answers switch it off.
+    void setLineTiming(bool on);
+    bool hasLineTiming() const;
 
     // Fault injection.
     Faults faults() const;
@@ -155,10 +167,12 @@ private:
     int liveStatus(unsigned generation) const;
     unsigned readyBytes(SteadyTime now) const;
     void unplugLocked();
+    void clearLine();
     void receive(const unsigned char *bytes, unsigned length);
     void handleCommand(const std::vector<unsigned char> &frame);
     bool answerFor(const std::vector<unsigned char> &frame, std::vector<unsigned char> *payload);
-    void sendAnswer(const std::vector<unsigned char> &payload);
+    void sendAnswer(const std::vector<unsigned char> &payload, SteadyTime commandArrived);
+    SteadyTime::duration lineTimeOf(std::size_t bytes) const;
     void appendSampleRecords(double nowMs, std::vector<unsigned char> *payload) const;
     double analogInVoltsLocked(int channel, double timeMs) const;
     std::int32_t analogInCodeLocked(int channel, double timeMs) const;
@@ -186,6 +200,10 @@ private:
     std::vector<EdgeCntState> m_edgeCntStates;
     std::vector<AnalogOutState> m_analogOutStates;
     std::vector<DigitOutState> m_digitOutStates;
+    bool m_lineTiming = true;
+    SteadyTime m_writtenAt; // when the host's bytes being handled were written
+    SteadyTime m_upLineFreeAt; // host to box: the end of the last command on the line
+    SteadyTime m_downLineFreeAt; // box to host: the end of the last answer on the line
     std::vector<unsigned char> m_received; // host bytes not yet forming a whole command
     std::deque<Chunk> m_output;
     QList<QByteArray> m_log;

@@ -19,6 +19,12 @@ enum ZUsbStatus : int {
     UsbInterrupted = 6 // a wait was ended by interrupt()
 };
 
+// True for the statuses that mean the device is no longer there.
+inline bool isGoneStatus(int status)
+{
+    return status == UsbDeviceNotFound || status == UsbInvalidHandle;
+}
+
 // One opened bridge (the "handle"). Owned by whoever opened it, usually ZUsbLink.
 //
 // Threads: one thread at a time uses a device; it may be handed from thread to thread

@@ -96,7 +96,17 @@ bool ZUsbLink::sync(int limitMs)
 {
     if (!m_device)
         return false;
+    // An answer left over from the last run (a late sample, the echo of its final 0x03)
+    // would otherwise pass for the echo of the first probe and leave the real echo
+    // behind, putting every later answer one request late.
+    drainReceiveQueue();
     return handshake(limitMs, false) || handshake(limitMs, true);
+}
+
+bool ZUsbLink::isDeviceGone() const
+{
+    unsigned waiting = 0;
+    return m_device && isGoneStatus(m_device->queueStatus(&waiting));
 }
 
 bool ZUsbLink::readCalibration(int channel, int setCode, double *gain, double *offset, int limitMs)
@@ -135,6 +145,10 @@ void ZUsbLink::clearInterrupt()
 
 ZUsbLink::ReadResult ZUsbLink::readUntilFrame(ZAnswerAssembler *assembler, double limitMs)
 {
+    // A frame handed out before was turned down by the caller (or taken): it is emptied,
+    // and only new bytes can complete the next one.
+    if (assembler->isComplete())
+        assembler->clear();
     if (feedPending(assembler))
         return ReadResult::Frame;
     const ZStopwatch watch;
@@ -191,10 +205,29 @@ bool ZUsbLink::handshake(int limitMs, bool setBaudRate)
 // which case the bytes behind it stay for the next call.
 bool ZUsbLink::feedPending(ZAnswerAssembler *assembler)
 {
+    if (m_pendingCount == 0)
+        return false;
     const unsigned used = assembler->feedUntilFrame(m_buffer + m_pendingPos, m_pendingCount);
     m_pendingPos += used;
     m_pendingCount -= used;
     return assembler->isComplete();
+}
+
+// Reads out whatever the bridge holds, through its own queue count and reads. Bounded,
+// so a box that keeps talking cannot hold the caller here.
+void ZUsbLink::drainReceiveQueue()
+{
+    dropPending();
+    m_assembler.clear();
+    for (int round = 0; round < MaxDrainReads; ++round) {
+        unsigned waiting = 0;
+        if (m_device->queueStatus(&waiting) != UsbOk || waiting == 0)
+            return;
+        unsigned got = 0;
+        if (m_device->read(m_buffer, std::min(waiting, ReceiveBufferSize), &got) != UsbOk
+            || got == 0)
+            return;
+    }
 }
 
 void ZUsbLink::dropPending()

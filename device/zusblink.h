@@ -23,6 +23,8 @@ public:
     static constexpr unsigned char LatencyTimerMs = 2;
     static constexpr int ProbeWindowMs = 100;
     static constexpr int CalibrationLimitMs = 5000;
+    // Reads of at most ReceiveBufferSize bytes that sync() spends on old bytes.
+    static constexpr int MaxDrainReads = 64;
 
     // Opens `deviceIndex` at once; whether that worked shows in isOpen() and sync().
     ZUsbLink(std::shared_ptr<ZUsbBridge> bridge, int deviceIndex, unsigned baudRate);
@@ -58,7 +60,11 @@ public:
     // The handshake: 0x03 probes, each waiting up to ProbeWindowMs for its exact echo,
     // for at most `limitMs`; first at the device's current speed, then again after
     // setting the baud rate. Can thus take up to twice `limitMs`.
+    // Whatever waits in the bridge's receive queue is read out and dropped first.
     bool sync(int limitMs);
+
+    // True when the bridge reports the device gone (unplugged); false while closed.
+    bool isDeviceGone() const;
 
     // Asks for the calibration of an analog input and takes only an 0xF0 answer for that
     // channel; others (a late answer for another channel) are skipped. On failure gain
@@ -77,6 +83,7 @@ private:
     bool sendWhole(const ZByteArray &frame);
     bool feedPending(ZAnswerAssembler *assembler);
     void dropPending();
+    void drainReceiveQueue();
 
     const std::shared_ptr<ZUsbBridge> m_bridge;
     const unsigned m_baudRate;

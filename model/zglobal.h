@@ -30,7 +30,10 @@ enum ZNotification : int {
     SampleCanceled = 0x707,
     StartTriggerChanged = 0x708,
     StopTriggerChanged = 0x709,
-    DurationChanged = 0x70A
+    DurationChanged = 0x70A,
+    // A run ended because the box stopped answering or was unplugged; the samples up to
+    // then are kept (ZAppObservable::boxLostAtSeconds()).
+    BoxLost = 0x70B
 };
 
 // Component kinds: the high byte of a channel's identifier.

@@ -148,6 +148,10 @@ bool MainWindow::update(int code)
     case SampleCanceled:
         showStatus(tr("Sampling canceled."));
         return true;
+    case BoxLost:
+        // After "Sampling finished.": why the run ended.
+        showStatus(m_appObservable->boxLostMessage());
+        return true;
     default:
         return false;
     }

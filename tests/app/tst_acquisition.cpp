@@ -5,6 +5,7 @@
 #include "device/zsimulatedbox.h"
 #include "device/zsimulatedbridge.h"
 #include "tests/common/coderecorder.h"
+#include "tests/common/cputime.h"
 
 #include <QElapsedTimer>
 #include <QtTest>
@@ -70,13 +71,17 @@ private slots:
     void stopByEdgeSelectsDigitalInput0();
     void stopByTimeOut();
     void stopWhileArmedCancels();
+    void armedWaitLeavesTheCoreFree_data();
+    void armedWaitLeavesTheCoreFree();
     void secondConnectWhileRunningFails();
     void runConfigurationOfAUx100();
     void runConfigurationReachesTheBox_data();
     void runConfigurationReachesTheBox();
     void outputChangesDuringARun();
     void silentBoxFailsToConnect();
-    void unpluggedDuringARun();
+    void goneBoxEndsTheRun_data();
+    void goneBoxEndsTheRun();
+    void lateAnswerDoesNotOutliveAStop();
     void noisyAndSplitAnswers();
     void stopRacingTheStart();
     void boxTypeChangeDropsTheLink();
@@ -211,6 +216,62 @@ void TestAcquisition::stopWhileArmedCancels()
              (QList<int> { SamplingChanged, SampleCanceled, SamplingChanged }));
     QVERIFY(!rig.realBox().isSampling());
     QVERIFY(!rig.app.requestStop());
+}
+
+namespace {
+
+enum ArmedBox { WritesRefused, HealthyBox, PulledCable };
+
+} // namespace
+
+// While armed the trigger thread waits for answers and pauses after a failed poll; it
+// never polls at full speed, and a Stop still ends the run at once. A box that is gone
+// ends the armed run by itself.
+void TestAcquisition::armedWaitLeavesTheCoreFree_data()
+{
+    QTest::addColumn<int>("state");
+    QTest::newRow("writes refused") << int(WritesRefused);
+    QTest::newRow("healthy box, no edge") << int(HealthyBox);
+    QTest::newRow("cable pulled") << int(PulledCable);
+}
+
+void TestAcquisition::armedWaitLeavesTheCoreFree()
+{
+    QFETCH(int, state);
+    ZManualClock clock(100.0); // digital input 0 stays high: no rising edge comes
+    Rig rig(1, clock);
+    rig.app.setStartTrigger(TriggerRising);
+    rig.recorder.take();
+    QVERIFY(rig.app.connectBox());
+    QTRY_VERIFY_WITH_TIMEOUT(rig.opcodes().count(ZProtocol::OpDigitInLevel) >= 2, RunTimeoutMs);
+    ZSimulatedBox::Faults refused;
+    refused.write = ZSimulatedBox::WriteFault::Fail;
+    if (state == WritesRefused)
+        rig.box->setFaults(refused);
+    if (state == PulledCable) {
+        rig.box->unplug();
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.app.isSampling(), RunTimeoutMs);
+        QCOMPARE(rig.recorder.codes(),
+                 (QList<int> { SamplingChanged, SampleCanceled, SamplingChanged, BoxLost }));
+        QCOMPARE(rig.app.boxLostAtSeconds(), 0.0);
+        return;
+    }
+
+    const CpuWatch cpu(CpuWatch::WholeProcess);
+    const int polls = rig.opcodes().count(ZProtocol::OpDigitInLevel);
+    QTest::qWait(500);
+    QVERIFY2(cpu.isBelow(0.2), qPrintable(cpu.report()));
+    QVERIFY(rig.app.isSampling());
+    if (state == HealthyBox)
+        QVERIFY(rig.opcodes().count(ZProtocol::OpDigitInLevel) > polls + 10);
+
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(rig.app.requestStop());
+    QVERIFY2(timer.elapsed() < 1000, "a stop must not wait for the poll to time out");
+    QCOMPARE(rig.recorder.codes(),
+             (QList<int> { SamplingChanged, SampleCanceled, SamplingChanged }));
+    QVERIFY(!rig.app.boxLost());
 }
 
 void TestAcquisition::secondConnectWhileRunningFails()
@@ -350,23 +411,126 @@ void TestAcquisition::silentBoxFailsToConnect()
     QVERIFY(!noBridge.connectBox());
 }
 
-void TestAcquisition::unpluggedDuringARun()
+namespace {
+
+enum BoxLoss { Unplugged, UnpluggedAfterCommands, Silent };
+
+} // namespace
+
+// A box that is gone ends the run as a Stop would, keeps the samples, and the model says
+// when it happened; the next start works once the box is back.
+void TestAcquisition::goneBoxEndsTheRun_data()
 {
+    QTest::addColumn<int>("loss");
+    QTest::newRow("cable pulled") << int(Unplugged);
+    QTest::newRow("cable pulled after some commands") << int(UnpluggedAfterCommands);
+    QTest::newRow("box falls silent") << int(Silent);
+}
+
+void TestAcquisition::goneBoxEndsTheRun()
+{
+    QFETCH(int, loss);
     Rig rig(1);
+    rig.app.setNoAnswerLimitMs(300);
     ZAnalogIn *analog = rig.realBox().analogIns()[0];
     analog->setSelected(true);
     analog->setInterval(5.0);
     QVERIFY(rig.app.connectBox());
     QTRY_VERIFY_WITH_TIMEOUT(analog->sampleCount() >= 20, RunTimeoutMs);
-    rig.box->unplug();
-    QTest::qWait(100);
-    const std::size_t kept = analog->sampleCount();
-    QVERIFY(rig.app.requestStop());
+    rig.recorder.take();
+
+    const CpuWatch cpu(CpuWatch::WholeProcess);
+    ZSimulatedBox::Faults silent;
+    silent.silent = true;
+    switch (loss) {
+    case Unplugged:
+        rig.box->unplug();
+        break;
+    case UnpluggedAfterCommands:
+        rig.box->unplugAfterCommands(10);
+        break;
+    case Silent:
+        rig.box->setFaults(silent);
+        break;
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.app.isSampling(), RunTimeoutMs);
+    QVERIFY2(cpu.isBelow(0.2, 20.0), qPrintable(cpu.report()));
+    QCOMPARE(rig.recorder.codes(), (QList<int> { SampleFinished, SamplingChanged, BoxLost }));
     QVERIFY(!rig.app.isCommunicating());
-    QVERIFY(analog->sampleCount() >= kept);
-    QVERIFY(kept >= 20);
-    QVERIFY(rig.app.hasSamples());
-    QVERIFY(!rig.app.connectBox()); // still unplugged
+    QVERIFY(!rig.realBox().isSampling());
+    QVERIFY(rig.app.boxLost());
+
+    // The samples are kept, and the loss is dated by the first request left unanswered.
+    const std::size_t kept = analog->sampleCount();
+    QVERIFY(kept >= 20 && rig.app.hasSamples());
+    const double last = analog->times().last();
+    const double lostAt = rig.app.boxLostAtSeconds();
+    QVERIFY2(lostAt >= last && lostAt < last + 0.5,
+             qPrintable(QStringLiteral("%1 after %2").arg(lostAt).arg(last)));
+    QVERIFY(QRegularExpression(
+                QStringLiteral("^The box stopped answering at \\d+(\\.\\d)? s; the samples up "
+                               "to then are kept\\.$"))
+                .match(rig.app.boxLostMessage())
+                .hasMatch());
+    QTest::qWait(50);
+    QCOMPARE(analog->sampleCount(), kept);
+    // A silent box still hears the final 0x03; a gone one is not written to.
+    if (loss == Silent)
+        QCOMPARE(rig.opcodes().last(), int(ZProtocol::OpProbe));
+
+    rig.box->replug();
+    rig.box->setFaults(ZSimulatedBox::Faults());
+    rig.recorder.take();
+    QVERIFY(rig.app.connectBox());
+    QVERIFY(!rig.app.boxLost());
+    QVERIFY(rig.app.boxLostMessage().isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(rig.recorder.codes().contains(SampleStarted), RunTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(analog->sampleCount() >= 5, RunTimeoutMs);
+    QVERIFY(rig.app.requestStop());
+    QVERIFY(!rig.app.boxLost());
+}
+
+// A sample answer still on its way when Stop comes must not pass for the echo of the
+// final 0x03: that echo would then be the next run's first answer, and every sample of
+// that run one request late.
+void TestAcquisition::lateAnswerDoesNotOutliveAStop()
+{
+    Rig rig(1);
+    ZAnalogIn *analog = rig.realBox().analogIns()[0];
+    analog->setSelected(true);
+    analog->setInterval(10.0);
+    QVERIFY(rig.app.connectBox());
+    QTRY_VERIFY_WITH_TIMEOUT(analog->sampleCount() >= 3, RunTimeoutMs);
+    ZSimulatedBox::Faults late;
+    late.answerDelayMs = 300;
+    rig.box->setFaults(late);
+    // Stop just after a late request went out, so that its answer comes well before the
+    // echo of the final 0x03.
+    const int requests = rig.opcodes().count(ZProtocol::OpSamples);
+    QElapsedTimer timer;
+    timer.start();
+    while (rig.opcodes().count(ZProtocol::OpSamples) < requests + 2
+           && timer.elapsed() < RunTimeoutMs)
+        QThread::msleep(1);
+    QVERIFY(rig.app.requestStop());
+    // The next run's answers come a little late too, well within the probe window.
+    late.answerDelayMs = 30;
+    rig.box->setFaults(late);
+
+    rig.box->clearCommandLog();
+    std::atomic<int> requestsAtFirstSample { -1 };
+    connect(
+        analog, &ZInChannel::dataAppended, this,
+        [&] {
+            int expected = -1;
+            requestsAtFirstSample.compare_exchange_strong(
+                expected, rig.box->commandLog().count(QByteArray::fromHex("aa0120")));
+        },
+        Qt::DirectConnection);
+    QVERIFY(rig.app.connectBox());
+    QTRY_VERIFY_WITH_TIMEOUT(requestsAtFirstSample.load() >= 0, RunTimeoutMs);
+    QVERIFY(rig.app.requestStop());
+    QCOMPARE(requestsAtFirstSample.load(), 1);
 }
 
 void TestAcquisition::noisyAndSplitAnswers()

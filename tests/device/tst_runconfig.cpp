@@ -1,5 +1,6 @@
 #include "devicetestutil.h"
 
+#include "device/zlinecapacity.h"
 #include "device/zrealbox.h"
 #include "device/zrunconfig.h"
 
@@ -16,6 +17,8 @@ private slots:
     void edgeCountersAndInputMode();
     void rate_data();
     void rate();
+    void lineLoad_data();
+    void lineLoad();
 };
 
 static QStringList hexFrames(const QVector<ZByteArray> &frames)
@@ -125,6 +128,67 @@ void TestRunConfig::rate()
     const QVector<ZByteArray> frames = runConfiguration(box);
     const ZByteArray &rateFrame = frames.at(1 + 4);
     QCOMPARE(unsigned((rateFrame[3] << 16) | (rateFrame[4] << 8) | rateFrame[5]), rate);
+}
+
+// What a run asks of the serial line: a request and its answer per record, at the pace
+// of the fastest selected input, against baud rate / 10 bytes per second.
+void TestRunConfig::lineLoad_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<bool>("everyInputAtItsFastest");
+    QTest::addColumn<double>("analogIn1Ms"); // otherwise: only analog input 1, 0 for none
+    QTest::addColumn<unsigned>("bytesPerRecord");
+    QTest::addColumn<double>("requestsPerSecond");
+    QTest::addColumn<double>("capacity");
+    QTest::addColumn<double>("reachable");
+
+    // 3 + 4 + 1 + 14 * 4 + 5 * 2 + 2 * 5 bytes; 11520 / 84.
+    QTest::newRow("UX-109, every input at 1000 SPS")
+        << 10 << true << 0.0 << 84u << 1000.0 << 11520.0 << 137.14;
+    QTest::newRow("UX-109, one analog input at 100 SPS")
+        << 10 << false << 10.0 << 22u << 100.0 << 11520.0 << 523.64;
+    // 19200 baud; the digital input (8 ms) is faster than the analog inputs (10 ms).
+    QTest::newRow("UX-102, every input at its fastest")
+        << 3 << true << 0.0 << 22u << 125.0 << 1920.0 << 87.27;
+    // Nothing selected: digital input 0 still paces the requests (its interval, 50 ms).
+    QTest::newRow("UX-100, nothing selected")
+        << 1 << false << 0.0 << 10u << 20.0 << 11520.0 << 1152.0;
+}
+
+void TestRunConfig::lineLoad()
+{
+    QFETCH(int, type);
+    QFETCH(bool, everyInputAtItsFastest);
+    QFETCH(double, analogIn1Ms);
+    QFETCH(unsigned, bytesPerRecord);
+    QFETCH(double, requestsPerSecond);
+    QFETCH(double, capacity);
+    QFETCH(double, reachable);
+
+    ZRealBox box(nullptr, type);
+    const auto configure = [&](const auto &channels) {
+        for (ZInChannel *channel : channels) {
+            channel->setSelected(everyInputAtItsFastest);
+            channel->setInterval(everyInputAtItsFastest ? 0.0 : 50.0); // clamped to the limits
+        }
+    };
+    configure(box.analogIns());
+    configure(box.digitIns());
+    configure(box.edgeCnts());
+    if (analogIn1Ms > 0.0) {
+        box.analogIns().at(0)->setSelected(true);
+        box.analogIns().at(0)->setInterval(analogIn1Ms);
+    }
+
+    const ZLineLoad load = ::lineLoad(box);
+    QCOMPARE(load.bytesPerRecord, bytesPerRecord);
+    QCOMPARE(load.requestsPerSecond, requestsPerSecond);
+    QCOMPARE(load.capacityBytesPerSecond, capacity);
+    QCOMPARE(load.demandBytesPerSecond, requestsPerSecond * bytesPerRecord);
+    QVERIFY2(std::fabs(load.reachableRecordsPerSecond - reachable) < 0.01,
+             qPrintable(QString::number(load.reachableRecordsPerSecond)));
+    QCOMPARE(load.isOverCapacity(), requestsPerSecond > reachable);
+    QCOMPARE(lineCapacityBytesPerSecond(0), 0.0);
 }
 
 QTEST_APPLESS_MAIN(TestRunConfig)

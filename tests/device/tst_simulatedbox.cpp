@@ -32,6 +32,8 @@ private slots:
     void levelAnswer();
     void commandLogUnderConcurrentTraffic();
     void unplugAfterCommands();
+    void lineTiming_data();
+    void lineTiming();
     void backendChoice_data();
     void backendChoice();
     void bridgeOverride();
@@ -308,6 +310,74 @@ void TestSimulatedBox::unplugAfterCommands()
     QVERIFY(session.link.handle()->write(probeFrame().data(), 3, &written) != UsbOk);
     QVERIFY(session.link.open(0));
     QVERIFY(session.link.sync(500));
+}
+
+// By default an answer is readable only once the command and the answer would have
+// crossed the serial line (10 bits a byte at the type's speed) plus the turnaround, and
+// answers queue on the line; switched off, answers are there at once.
+void TestSimulatedBox::lineTiming_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QByteArray>("command");
+    QTest::addColumn<int>("burst"); // commands written at once
+    QTest::addColumn<int>("answerBytes");
+    QTest::addColumn<bool>("timed");
+
+    const QByteArray samples = bytesOf(sampleRequestFrame());
+    QTest::newRow("UX-109 full records at 115200 baud") << 10 << samples << 10 << 81 << true;
+    QTest::newRow("UX-102 echo at 19200 baud") << 3 << bytesOf(probeFrame()) << 1 << 5 << true;
+    QTest::newRow("UX-100 records at 115200 baud") << 1 << samples << 4 << 15 << true;
+    QTest::newRow("line timing off") << 10 << samples << 10 << 81 << false;
+}
+
+void TestSimulatedBox::lineTiming()
+{
+    QFETCH(int, type);
+    QFETCH(QByteArray, command);
+    QFETCH(int, burst);
+    QFETCH(int, answerBytes);
+    QFETCH(bool, timed);
+
+    ZManualClock clock;
+    Session session(type, clock);
+    for (int channel = 0; channel < deviceType(type)->analogIns; ++channel)
+        QVERIFY(session.ask(analogInFrame(channel, 1, true)).isComplete());
+    for (int channel = 0; channel < deviceType(type)->edgeCnts; ++channel)
+        QVERIFY(session.ask(edgeCounterFrame(channel, true)).isComplete());
+    session.box->setLineTiming(timed);
+    QCOMPARE(session.box->hasLineTiming(), timed);
+
+    ZUsbDevice *device = session.link.handle();
+    const QByteArray written = command.repeated(burst);
+    const unsigned expected = unsigned(burst * answerBytes);
+    unsigned sent = 0;
+    const ZStopwatch watch;
+    QCOMPARE(device->write(reinterpret_cast<const unsigned char *>(written.data()),
+                           unsigned(written.size()), &sent),
+             int(UsbOk));
+    unsigned waiting = 0;
+    QCOMPARE(device->queueStatus(&waiting), int(UsbOk));
+    if (!timed) {
+        QCOMPARE(waiting, expected);
+        return;
+    }
+    QCOMPARE(waiting, 0u);
+    unsigned received = 0;
+    while (received < expected && watch.elapsedMs() < 5000) {
+        unsigned char buffer[1024];
+        unsigned got = 0;
+        QCOMPARE(device->waitForBytes(1000, &waiting), int(UsbOk));
+        QCOMPARE(device->read(buffer, sizeof buffer, &got), int(UsbOk));
+        received += got;
+    }
+    QCOMPARE(received, expected);
+    // The commands, then the turnaround and the answers back to back.
+    const double byteMs = 1000.0 * ZSimulatedBox::BitsPerByte / baudRateOf(type);
+    const double lineMs
+        = byteMs * (command.size() + burst * answerBytes) + ZSimulatedBox::TurnaroundMs;
+    QVERIFY2(
+        watch.elapsedMs() >= lineMs - 0.1,
+        qPrintable(QStringLiteral("%1 ms for %2 ms of line").arg(watch.elapsedMs()).arg(lineMs)));
 }
 
 void TestSimulatedBox::backendChoice_data()

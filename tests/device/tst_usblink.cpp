@@ -1,4 +1,5 @@
 #include "devicetestutil.h"
+#include "tests/common/cputime.h"
 
 #include "device/zanswerassembler.h"
 #include "device/zclock.h"
@@ -38,6 +39,9 @@ private slots:
     void calibration_data();
     void calibration();
     void staleCalibrationAnswerIsSkipped();
+    void rejectedAnswerIsDroppedAndReadingGoesOn_data();
+    void rejectedAnswerIsDroppedAndReadingGoesOn();
+    void syncDropsWhatWaitsInTheBridge();
     void interruptEndsAWaitAtOnce();
     void unplugEndsAWaitAtOnce();
     void handleWorksInAnotherThread();
@@ -323,6 +327,84 @@ void TestUsbLink::staleCalibrationAnswerIsSkipped()
                                  "00fffe80"));
     QVERIFY(!session.link->readCalibration(1, 1, &gain, &offset, 150));
     QCOMPARE(gain, ZSimulatedBox::calibrationOf(1, 1).gain);
+}
+
+namespace {
+
+enum LateAnswer { StaleCalibrationFirst, WrongEchoFirst, EchoAfterTheProbeWindow };
+
+Faults answeringAfter(int delayMs)
+{
+    Faults faults;
+    faults.answerDelayMs = delayMs;
+    return faults;
+}
+
+} // namespace
+
+// A frame the link turns down must not be handed out again: the right answer, arriving
+// a little later in a read of its own, is read, within the limit and without spinning.
+void TestUsbLink::rejectedAnswerIsDroppedAndReadingGoesOn_data()
+{
+    QTest::addColumn<int>("scenario");
+    QTest::newRow("stale calibration, then the right one") << int(StaleCalibrationFirst);
+    QTest::newRow("wrong echo, then the right echo") << int(WrongEchoFirst);
+    QTest::newRow("late echo after the probe window") << int(EchoAfterTheProbeWindow);
+}
+
+void TestUsbLink::rejectedAnswerIsDroppedAndReadingGoesOn()
+{
+    QFETCH(int, scenario);
+    constexpr int LimitMs = 1000;
+    Session session;
+    double gain = 1.0;
+    double offset = 0.0;
+    std::unique_ptr<CpuWatch> cpu;
+    bool succeeded = false;
+    switch (scenario) {
+    case StaleCalibrationFirst:
+        session.box->setFaults(answeringAfter(40));
+        session.box->inject(hexBytes("aa00000af0000101800000fffe80")); // channel 0's
+        cpu = std::make_unique<CpuWatch>(CpuWatch::ThisThread);
+        succeeded = session.link->readCalibration(1, 1, &gain, &offset, LimitMs);
+        break;
+    case WrongEchoFirst:
+        // The echo of an earlier command arrives first, in a read of its own.
+        session.box->setFaults(answeringAfter(30));
+        QVERIFY(session.link->write(rateFrame(320)));
+        session.box->setFaults(answeringAfter(70));
+        cpu = std::make_unique<CpuWatch>(CpuWatch::ThisThread);
+        succeeded = session.link->sync(LimitMs);
+        break;
+    case EchoAfterTheProbeWindow:
+        // The first probe's echo comes after its window; the second probe's echo then
+        // arrives during the calibration read.
+        session.box->setFaults(answeringAfter(ZUsbLink::ProbeWindowMs + 50));
+        QVERIFY(session.link->sync(LimitMs));
+        cpu = std::make_unique<CpuWatch>(CpuWatch::ThisThread);
+        succeeded = session.link->readCalibration(1, 1, &gain, &offset, LimitMs);
+        break;
+    }
+    QVERIFY(succeeded);
+    QVERIFY2(cpu->wallMs() < LimitMs, qPrintable(cpu->report()));
+    QVERIFY2(cpu->isBelow(0.2), qPrintable(cpu->report()));
+    if (scenario != WrongEchoFirst) {
+        QCOMPARE(gain, ZSimulatedBox::calibrationOf(1, 1).gain);
+        QCOMPARE(offset, ZSimulatedBox::calibrationOf(1, 1).offset);
+    }
+}
+
+// An echo of 0x03 left in the bridge (a run's final word, answered late) is not taken
+// for the first probe's echo; otherwise the probe's own echo would be the answer to the
+// next command.
+void TestUsbLink::syncDropsWhatWaitsInTheBridge()
+{
+    Session session;
+    session.box->inject(hexBytes("aa0000010300000403")); // a stale echo and junk
+    QVERIFY(session.link->sync(1000));
+    ZByteArray answer(1);
+    QVERIFY(session.link->transact(rateFrame(320), &answer, 1000));
+    QCOMPARE(bytesOf(answer).toHex(' '), QByteArray("aa 00 00 04 1b 00 01 40"));
 }
 
 // A stop request must end a poll at once, even one that would wait forever, and the

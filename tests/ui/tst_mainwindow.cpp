@@ -11,6 +11,8 @@
 
 #include "app/zappobservable.h"
 #include "device/zrealbox.h"
+#include "device/zsimulatedbox.h"
+#include "device/zusbbackend.h"
 #include "persist/zprojectreader.h"
 #include "persist/zsettings.h"
 #include "uitestutil.h"
@@ -244,6 +246,7 @@ private slots:
     void startUpWithoutADeviceType();
     void endToEndOnTheSimulatedBox();
     void startWithoutABox();
+    void boxLostDuringARun();
     void fileDialogs_data();
     void fileDialogs();
     void settingsFileErrors_data();
@@ -391,6 +394,25 @@ void TestMainWindow::startWithoutABox()
     QCOMPARE(rig.available(), before);
     QVERIFY(!rig.app().isSampling());
     QVERIFY(rig.shown.isEmpty());
+}
+
+// A box pulled during a run ends it; the status bar says why, after "Sampling finished.",
+// and the samples taken so far can be saved.
+void TestMainWindow::boxLostDuringARun()
+{
+    auto simulated = std::make_shared<ZSimulatedBox>(UX107);
+    ZUsbBridgeOverride bridge(simulated);
+    Rig rig;
+    rig.configureRun();
+    rig.app().setNoAnswerLimitMs(300);
+    rig.window.show();
+    QVERIFY(rig.runUntilSamples(false));
+    simulated->unplug();
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.app().isSampling(), RunWaitMs);
+    QVERIFY2(rig.status().startsWith(QLatin1String("The box stopped answering at ")),
+             qPrintable(rig.status()));
+    QCOMPARE(rig.available(), QStringLiteral("xopdlsSa"));
+    QVERIFY(rig.window.hasUnsavedSamples());
 }
 
 void TestMainWindow::fileDialogs_data()

@@ -316,8 +316,10 @@ QString ZAcquireOptions::helpText()
         "\n"
         "Ctrl+C or SIGTERM stops the run as the window's Stop command does; the files are\n"
         "still written.\n"
-        "Exit status: 0 success, 1 box not reached, 2 usage error, 3 a file could not be "
-        "written.\n");
+        "When the box stops answering during a run, the run ends there; the files still hold\n"
+        "the samples up to then.\n"
+        "Exit status: 0 success, 1 box not reached or lost during the run, 2 usage error,\n"
+        "3 a file could not be written.\n");
 }
 
 ZInChannel *channelByName(const ZRealBox &box, const QString &name)

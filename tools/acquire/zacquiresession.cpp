@@ -3,6 +3,8 @@
 #include "zsignalwaker.h"
 
 #include "app/zappobservable.h"
+#include "app/zdevicetypes.h"
+#include "device/zlinecapacity.h"
 #include "device/zrealbox.h"
 #include "device/zusbbackend.h"
 #include "model/zglobal.h"
@@ -94,10 +96,36 @@ int ZAcquireSession::exec()
         return failed;
     if (!checkOutputs())
         return FileFailed;
+    warnAboutTheLine();
     if (const int failed = acquire())
         return failed;
     printSummary();
-    return writeFiles();
+    const int written = writeFiles();
+    // The files hold what came before the box went; the run still did not go as asked.
+    if (m_app->boxLost()) {
+        m_err << m_app->boxLostMessage() << "\n";
+        if (written == Success)
+            return DeviceFailed;
+    }
+    return written;
+}
+
+// A real box cannot send more than its serial line carries: say so before a run that
+// asks for more, with the record rate it will get instead.
+void ZAcquireSession::warnAboutTheLine()
+{
+    const ZRealBox *box = m_app->activeBox();
+    if (!box)
+        return;
+    const ZLineLoad load = lineLoad(*box);
+    if (!load.isOverCapacity())
+        return;
+    m_err << "quoravi-acquire: warning: the chosen inputs and rates need "
+          << formatNumber(load.demandBytesPerSecond / 1000.0, 1) << " kB/s, but the line of the "
+          << boxTypeName(box->boxType()) << " carries "
+          << formatNumber(load.capacityBytesPerSecond / 1000.0, 1) << " kB/s; about "
+          << qRound(load.reachableRecordsPerSecond) << " records/s can be reached\n";
+    m_err.flush();
 }
 
 int ZAcquireSession::configure()

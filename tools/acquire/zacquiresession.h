@@ -31,6 +31,7 @@ public:
 private:
     int configure();
     bool checkOutputs();
+    void warnAboutTheLine();
     int acquire();
     int writeFiles();
     void printSummary();
