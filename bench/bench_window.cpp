@@ -13,6 +13,8 @@
 #include "device/zsimulatedbox.h"
 #include "device/zusbbackend.h"
 #include "ui/mainwindow.h"
+#include "ui/zappobserver.h"
+#include "ui/zboxobserver.h"
 #include "ui/zentry.h"
 #include "ui/zuiresources.h"
 
@@ -21,7 +23,9 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QSettings>
+#include <QStackedWidget>
 #include <QStandardPaths>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolBar>
@@ -120,6 +124,12 @@ int main(int argc, char **argv)
     app.setStopTrigger(TriggerTimeOut);
     app.setDuration(seconds);
     window.show();
+    // The graphs are drawn only where they can be seen: on the display tab.
+    const auto *page = qobject_cast<ZBoxObserver *>(window.appObserver()->pages()->widget(0));
+    QTabWidget *tabs = page ? page->tabs() : nullptr;
+    for (int i = 0; tabs && i < tabs->count(); ++i)
+        if (tabs->tabText(i) == QLatin1String("Display"))
+            tabs->setCurrentIndex(i);
 
     QEventLoop loop;
     RunEnd end(&loop);
