@@ -2,16 +2,18 @@
 
 #include "ui/zboxtypecfgr.h"
 #include "ui/zdurationcfgr.h"
+#include "ui/zlineloaddspr.h"
 #include "ui/zpanelkit.h"
 #include "ui/ztriggerscfgr.h"
 
 #include <QHBoxLayout>
+#include <QVBoxLayout>
 
 ZAppCfgr::ZAppCfgr(QWidget *parent)
     : QGroupBox(parent)
-    , m_layout(new QHBoxLayout(this))
+    , m_layout(new QVBoxLayout(this))
 {
-    m_layout->setSpacing(20);
+    m_layout->setSpacing(5);
     m_layout->setContentsMargins(10, 10, 10, 10);
 }
 
@@ -23,10 +25,16 @@ ZAppCfgr::~ZAppCfgr()
 bool ZAppCfgr::onAttached()
 {
     setTitle(tr("Overall Settings"));
-    addPanel<ZBoxTypeCfgr>();
-    addPanel<ZTriggersCfgr>();
-    addPanel<ZDurationCfgr>();
-    m_layout->addStretch(0);
+    auto *choosers = new QHBoxLayout;
+    choosers->setSpacing(20);
+    m_layout->addLayout(choosers);
+    addPanel<ZBoxTypeCfgr>(choosers);
+    addPanel<ZTriggersCfgr>(choosers);
+    addPanel<ZDurationCfgr>(choosers);
+    choosers->addStretch(0);
+    // A line of its own: beside the choosers it would make the group too wide for
+    // smaller screens.
+    addPanel<ZLineLoadDspr>(m_layout);
     return true;
 }
 
@@ -36,9 +44,9 @@ bool ZAppCfgr::onDetached()
     return true;
 }
 
-template<class Panel> void ZAppCfgr::addPanel()
+template<class Panel> void ZAppCfgr::addPanel(QBoxLayout *layout)
 {
     auto *panel = new Panel(this);
     panel->attach(subject());
-    m_layout->addWidget(panel);
+    layout->addWidget(panel);
 }

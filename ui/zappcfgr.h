@@ -5,10 +5,11 @@
 
 #include <QGroupBox>
 
-class QHBoxLayout;
+class QBoxLayout;
+class QVBoxLayout;
 
-// "Overall Settings": the device type, the triggers and the duration. Each chooser
-// observes the application model itself.
+// "Overall Settings": the device type, the triggers and the duration, and what the
+// chosen inputs ask of the serial line. Each part observes the application model itself.
 class ZAppCfgr : public QGroupBox, public ZObserver<ZAppObservable>
 {
     Q_OBJECT
@@ -21,9 +22,9 @@ public:
     bool onDetached() override;
 
 private:
-    template<class Panel> void addPanel();
+    template<class Panel> void addPanel(QBoxLayout *layout);
 
-    QHBoxLayout *m_layout;
+    QVBoxLayout *m_layout;
 };
 
 #endif // ZAPPCFGR_H

@@ -3,6 +3,7 @@
 #include "app/zdevicetypes.h"
 #include "device/zimgybox.h"
 #include "ui/zpanelkit.h"
+#include "ui/zvalueedit.h"
 
 #include <QFontMetrics>
 #include <QHBoxLayout>
@@ -46,7 +47,7 @@ bool ZBoxInfo::onDetached()
     return true;
 }
 
-QLineEdit *ZBoxInfo::addInfoField(const QString &label, const QString &text, int width)
+ZValueEdit *ZBoxInfo::addInfoField(const QString &label, const QString &text, int width)
 {
     auto *group = new QWidget(this);
     auto *layout = new QHBoxLayout(group);
@@ -55,10 +56,9 @@ QLineEdit *ZBoxInfo::addInfoField(const QString &label, const QString &text, int
     addLabel(layout, label, group);
     // Wide enough for the whole text, whatever the font and the form of the saved time.
     const int textWidth = QFontMetrics(font()).horizontalAdvance(text) + FieldTextMargin;
-    QLineEdit *field = createField(group, qMax(width, textWidth));
-    setFieldReadOnly(field, true);
-    field->setText(text);
-    field->setCursorPosition(0);
+    auto *field = new ZValueEdit(group, qMax(width, textWidth));
+    field->setLocked(true);
+    field->showValue(text);
     layout->addWidget(field);
     layout->addStretch(0);
     m_layout->addWidget(group);

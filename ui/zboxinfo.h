@@ -2,11 +2,11 @@
 #define ZBOXINFO_H
 
 #include "device/zbox.h"
+#include "ui/zvalueedit.h"
 
 #include <QGroupBox>
 
 class QHBoxLayout;
-class QLineEdit;
 
 // The head of a playback page: the device type and the time the project was saved.
 class ZBoxInfo : public QGroupBox, public ZObserver<ZBox>
@@ -22,7 +22,7 @@ public:
     bool onDetached() override;
 
 private:
-    QLineEdit *addInfoField(const QString &label, const QString &text, int width);
+    ZValueEdit *addInfoField(const QString &label, const QString &text, int width);
 
     QHBoxLayout *m_layout;
 };

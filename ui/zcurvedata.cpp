@@ -1,10 +1,5 @@
 #include "ui/zcurvedata.h"
 
-ZExtremes ZCurveData::extremes(std::size_t first, std::size_t last) const
-{
-    return m_pyramid.extremes(first, last, [this](std::size_t i) { return value(i); });
-}
-
 std::size_t ZCurveData::advance()
 {
     const std::size_t available = refreshViews();
@@ -12,14 +7,8 @@ std::size_t ZCurveData::advance()
         return 0;
     const std::size_t added = available - m_count;
     m_count = available;
-    m_pyramid.extend(m_count, [this](std::size_t i) { return value(i); });
+    extendExtremes(m_count);
     return added;
-}
-
-void ZCurveData::rebuildExtremes()
-{
-    m_pyramid.clear();
-    m_pyramid.extend(m_count, [this](std::size_t i) { return value(i); });
 }
 
 QRectF ZCurveData::boundingRect() const

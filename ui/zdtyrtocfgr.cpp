@@ -2,6 +2,7 @@
 
 #include "model/zdigitout.h"
 #include "ui/zpanelkit.h"
+#include "ui/zvalueedit.h"
 
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -44,8 +45,8 @@ bool ZDtyRtoCfgr::onAttached()
         return false;
     followOutMode();
     addLabel(m_layout, tr("Duty Ratio:"), this);
-    m_field = createField(this);
-    setFieldReadOnly(m_field, m_channel->isSampling());
+    m_field = new ZValueEdit(this);
+    m_field->setLocked(m_channel->isSampling());
     showDutyRatio();
     connect(m_field, &QLineEdit::editingFinished, this, &ZDtyRtoCfgr::dutyRatioEdited);
     m_layout->addWidget(m_field);
@@ -69,7 +70,7 @@ bool ZDtyRtoCfgr::update(int code)
         return false;
     switch (code) {
     case SamplingChanged:
-        setFieldReadOnly(m_field, m_channel->isSampling());
+        m_field->setLocked(m_channel->isSampling());
         return true;
     case OutModeChanged:
         followOutMode();
@@ -89,7 +90,7 @@ void ZDtyRtoCfgr::dutyRatioEdited()
     double typed = 0.0;
     quint16 ratio = 0;
     // A stored change announces DutyRatioChanged, which shows the (clamped) ratio.
-    if (parseNumber(m_field->text(), &typed) && dutyRatioOf(typed, &ratio)
+    if (m_field->hasNewInput() && parseNumber(m_field->text(), &typed) && dutyRatioOf(typed, &ratio)
         && m_channel->setDutyRatio(ratio))
         return;
     showDutyRatio();
@@ -97,7 +98,7 @@ void ZDtyRtoCfgr::dutyRatioEdited()
 
 void ZDtyRtoCfgr::showDutyRatio()
 {
-    setFieldText(m_field, QString::number(m_channel->dutyRatio()));
+    m_field->showValue(QString::number(m_channel->dutyRatio()));
 }
 
 void ZDtyRtoCfgr::followOutMode()

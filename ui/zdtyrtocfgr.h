@@ -2,11 +2,11 @@
 #define ZDTYRTOCFGR_H
 
 #include "model/zcomponent.h"
+#include "ui/zvalueedit.h"
 
 #include <QWidget>
 
 class QHBoxLayout;
-class QLineEdit;
 class ZDigitOut;
 
 // The PWM duty ratio of a digital output in percent, shown only in PWM mode.
@@ -32,7 +32,7 @@ private:
     void followOutMode();
 
     QHBoxLayout *m_layout;
-    QLineEdit *m_field = nullptr;
+    ZValueEdit *m_field = nullptr;
     ZDigitOut *m_channel = nullptr;
 };
 

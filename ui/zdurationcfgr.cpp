@@ -1,6 +1,7 @@
 #include "ui/zdurationcfgr.h"
 
 #include "ui/zpanelkit.h"
+#include "ui/zvalueedit.h"
 
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -29,9 +30,9 @@ bool ZDurationCfgr::onAttached()
     const ZAppObservable *app = subject();
     followStopTrigger();
     addLabel(m_layout, tr("Duration: "), this);
-    m_field = createField(this);
-    setFieldReadOnly(m_field, app->isSampling());
-    setFieldText(m_field, QStringLiteral("%1").arg(app->duration()));
+    m_field = new ZValueEdit(this);
+    m_field->setLocked(app->isSampling());
+    m_field->showValue(QStringLiteral("%1").arg(app->duration()));
     m_layout->addWidget(m_field);
     addLabel(m_layout, tr("Seconds"), this);
     connect(m_field, &QLineEdit::editingFinished, this, &ZDurationCfgr::durationEdited);
@@ -51,7 +52,7 @@ bool ZDurationCfgr::update(int code)
 {
     switch (code) {
     case SamplingChanged:
-        setFieldReadOnly(m_field, subject()->isSampling());
+        m_field->setLocked(subject()->isSampling());
         return true;
     case StopTriggerChanged:
         followStopTrigger();
@@ -71,13 +72,16 @@ void ZDurationCfgr::durationEdited()
     if (!app)
         return;
     double seconds = 0.0;
+    // A field left untouched keeps the duration in force, however it is rounded here.
+    if (!m_field->hasNewInput())
+        return;
     if (!parseNumber(m_field->text(), &seconds)) {
-        setFieldText(m_field, QStringLiteral("%1").arg(app->duration()));
+        m_field->showValue(QStringLiteral("%1").arg(app->duration()));
         return;
     }
     // Kept to millisecond resolution: the rounded text is what the model gets.
     const QString rounded = formatNumber(seconds, DurationDecimals);
-    setFieldText(m_field, rounded);
+    m_field->showValue(rounded);
     parseNumber(rounded, &seconds);
     // A stored change announces DurationChanged, which shows it; a refused one (negative)
     // or no change at all leaves the field showing the duration in force.
@@ -87,7 +91,7 @@ void ZDurationCfgr::durationEdited()
 
 void ZDurationCfgr::showDuration()
 {
-    setFieldText(m_field, formatNumber(subject()->duration(), DurationDecimals));
+    m_field->showValue(formatNumber(subject()->duration(), DurationDecimals));
 }
 
 void ZDurationCfgr::followStopTrigger()

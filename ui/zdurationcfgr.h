@@ -2,11 +2,11 @@
 #define ZDURATIONCFGR_H
 
 #include "app/zappobservable.h"
+#include "ui/zvalueedit.h"
 
 #include <QWidget>
 
 class QHBoxLayout;
-class QLineEdit;
 
 // The run duration in seconds, kept to milliseconds. Only the "Time Out" stop trigger
 // uses it, so it is shown only then; read-only during a run.
@@ -32,7 +32,7 @@ private:
     void followStopTrigger();
 
     QHBoxLayout *m_layout;
-    QLineEdit *m_field = nullptr;
+    ZValueEdit *m_field = nullptr;
 };
 
 #endif // ZDURATIONCFGR_H

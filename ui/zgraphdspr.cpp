@@ -22,10 +22,8 @@ ZGraphDspr::ZGraphDspr(QWidget *parent)
     m_layout->setContentsMargins(0, 0, 0, 0);
 }
 
-ZGraphDspr::~ZGraphDspr()
-{
-    detach(subject());
-}
+// The concrete kinds detach, while their own teardown can still run.
+ZGraphDspr::~ZGraphDspr() = default;
 
 void ZGraphDspr::setClock(const ZClock &clock)
 {

@@ -2,6 +2,7 @@
 
 #include "model/zoutchannel.h"
 #include "ui/zpanelkit.h"
+#include "ui/zvalueedit.h"
 
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -30,8 +31,8 @@ bool ZItvlCfgr::onAttached()
     ZComponent *component = subject();
     followOutMode();
     addLabel(m_layout, component->rateName() + QStringLiteral(": "), this);
-    m_rateField = createField(this);
-    setFieldReadOnly(m_rateField, component->isSampling());
+    m_rateField = new ZValueEdit(this);
+    m_rateField->setLocked(component->isSampling());
     m_layout->addWidget(m_rateField);
     showRate();
     connect(m_rateField, &QLineEdit::editingFinished, this, &ZItvlCfgr::frequencyEdited);
@@ -52,7 +53,7 @@ bool ZItvlCfgr::update(int code)
 {
     switch (code) {
     case SamplingChanged:
-        setFieldReadOnly(m_rateField, subject()->isSampling());
+        m_rateField->setLocked(subject()->isSampling());
         return true;
     case IntervalChanged:
         showRate();
@@ -72,7 +73,7 @@ void ZItvlCfgr::frequencyEdited()
         return;
     double rate = 0.0;
     // A stored change announces IntervalChanged, which shows the (clamped) rate in force.
-    if (parseNumber(m_rateField->text(), &rate)
+    if (m_rateField->hasNewInput() && parseNumber(m_rateField->text(), &rate)
         && component->setInterval(component->intervalRate(rate)))
         return;
     showRate();
@@ -81,8 +82,8 @@ void ZItvlCfgr::frequencyEdited()
 void ZItvlCfgr::showRate()
 {
     const ZComponent *component = subject();
-    setFieldText(m_rateField,
-                 formatNumber(component->intervalRate(component->interval()), RateDecimals));
+    m_rateField->showValue(
+        formatNumber(component->intervalRate(component->interval()), RateDecimals));
 }
 
 // A constant output value needs no rate.

@@ -2,11 +2,11 @@
 #define ZITVLCFGR_H
 
 #include "model/zcomponent.h"
+#include "ui/zvalueedit.h"
 
 #include <QWidget>
 
 class QHBoxLayout;
-class QLineEdit;
 
 // The rate editor of any channel: the interval typed as a rate (samples per second,
 // hertz). Output channels hide it while they hold a constant value.
@@ -32,7 +32,7 @@ private:
     void followOutMode();
 
     QHBoxLayout *m_layout;
-    QLineEdit *m_rateField = nullptr;
+    ZValueEdit *m_rateField = nullptr;
 };
 
 #endif // ZITVLCFGR_H

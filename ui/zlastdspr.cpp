@@ -20,10 +20,8 @@ ZLastDspr::ZLastDspr(QWidget *parent)
     m_layout->setContentsMargins(0, 0, 0, 0);
 }
 
-ZLastDspr::~ZLastDspr()
-{
-    detach(subject());
-}
+// The concrete kinds detach, while their own teardown can still run.
+ZLastDspr::~ZLastDspr() = default;
 
 bool ZLastDspr::update(int hint)
 {

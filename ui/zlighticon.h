@@ -1,6 +1,7 @@
 #ifndef ZLIGHTICON_H
 #define ZLIGHTICON_H
 
+#include <QIcon>
 #include <QPushButton>
 
 // A lamp showing a digital level: a red disc when on, a black one when off.
@@ -15,6 +16,9 @@ public:
     void setOn(bool on);
 
 private:
+    // Decoded once per lamp, not at every switch.
+    const QIcon m_onIcon;
+    const QIcon m_offIcon;
     bool m_on = false;
 };
 

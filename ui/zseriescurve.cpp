@@ -44,13 +44,13 @@ public:
         return QPointF(column, pixelY(value));
     }
 
-    // The first index in [index, last) whose column lies right of the given one.
-    std::size_t columnEnd(std::size_t index, std::size_t last, double column) const
+    // The first index in [index, last) whose column lies right of the given one; the
+    // search starts guess samples on, as neighbouring columns hold similar numbers.
+    std::size_t columnEnd(std::size_t index, std::size_t last, double column,
+                          std::size_t guess) const
     {
-        const auto begin = m_data.times().begin();
-        const double boundary = m_xMap.invTransform(column + 0.5);
-        std::size_t end
-            = std::size_t(std::lower_bound(begin + index, begin + last, boundary) - begin);
+        std::size_t end = lowerBound(index, last, m_xMap.invTransform(column + 0.5),
+                                     std::min(index + guess, last));
         // The inverse transform may land a sample off; the forward mapping decides.
         while (end < last && this->column(end) <= column)
             ++end;
@@ -69,6 +69,41 @@ private:
     {
         const double py = m_yMap.transform(y);
         return m_round ? roundAway(py) : py;
+    }
+
+    // The first index in [from, to) whose time is not below the boundary, or to; gallops
+    // out from the guess, so a well guessed column costs a few reads, not a full search.
+    std::size_t lowerBound(std::size_t from, std::size_t to, double boundary,
+                           std::size_t guess) const
+    {
+        const ZSeriesView<double> &times = m_data.times();
+        std::size_t low = from;
+        std::size_t high = to;
+        if (guess < to && times[guess] < boundary) {
+            low = guess + 1;
+            for (std::size_t step = 1;; step *= 2) {
+                const std::size_t probe = guess + step;
+                if (probe >= to)
+                    break;
+                if (times[probe] >= boundary) {
+                    high = probe;
+                    break;
+                }
+                low = probe + 1;
+            }
+        } else {
+            high = guess;
+            for (std::size_t step = 1; step <= guess - from; step *= 2) {
+                const std::size_t probe = guess - step;
+                if (times[probe] < boundary) {
+                    low = probe + 1;
+                    break;
+                }
+                high = probe;
+            }
+        }
+        const auto begin = times.begin();
+        return std::size_t(std::lower_bound(begin + low, begin + high, boundary) - begin);
     }
 
     const ZCurveData &m_data;
@@ -135,9 +170,11 @@ QPolygonF ZSeriesCurve::columnPolyline(const ZCurveData &data, const QwtScaleMap
     const ColumnMapper mapper(data, xMap, yMap, round);
     QPolygonF polyline;
     polyline.reserve(int(4 * xMap.pDist()) + 16);
+    std::size_t previousWidth = 0;
     for (std::size_t index = first; index < last;) {
         const double column = mapper.column(index);
-        const std::size_t next = mapper.columnEnd(index, last, column);
+        const std::size_t next = mapper.columnEnd(index, last, column, previousWidth);
+        previousWidth = next - index;
         if (next - index <= 4) {
             for (std::size_t i = index; i < next; ++i)
                 appendDistinct(polyline, mapper.point(i));

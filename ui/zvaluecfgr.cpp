@@ -3,6 +3,7 @@
 #include "model/zanalogout.h"
 #include "model/zdigitout.h"
 #include "ui/zpanelkit.h"
+#include "ui/zvalueedit.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -60,8 +61,8 @@ bool ZValueCfgr::update(int code)
 void ZValueCfgr::buildVoltageField(const ZAnalogOut *channel)
 {
     addLabel(m_layout, tr("Voltage:"), this);
-    m_voltageField = createField(this);
-    setFieldText(m_voltageField, QStringLiteral("%1").arg(channel->voltage()));
+    m_voltageField = new ZValueEdit(this);
+    m_voltageField->showValue(QStringLiteral("%1").arg(channel->voltage()));
     connect(m_voltageField, &QLineEdit::editingFinished, this, &ZValueCfgr::voltageEdited);
     m_layout->addWidget(m_voltageField);
     addLabel(m_layout, tr("Volts"), this);
@@ -86,7 +87,8 @@ void ZValueCfgr::voltageEdited()
         return;
     double volts = 0.0;
     // A stored change announces OutValueChanged, which shows the (clamped) voltage.
-    if (parseNumber(m_voltageField->text(), &volts) && channel->setVoltage(volts))
+    if (m_voltageField->hasNewInput() && parseNumber(m_voltageField->text(), &volts)
+        && channel->setVoltage(volts))
         return;
     showValue();
 }
@@ -100,7 +102,7 @@ void ZValueCfgr::statusChanged(int index)
 void ZValueCfgr::showValue()
 {
     if (const auto *analog = dynamic_cast<ZAnalogOut *>(subject()))
-        setFieldText(m_voltageField, QStringLiteral("%1").arg(analog->voltage()));
+        m_voltageField->showValue(QStringLiteral("%1").arg(analog->voltage()));
     else if (const auto *digital = dynamic_cast<ZDigitOut *>(subject()))
         m_statusCombo->setCurrentIndex(digital->status() ? 1 : 0);
 }

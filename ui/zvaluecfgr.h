@@ -2,12 +2,12 @@
 #define ZVALUECFGR_H
 
 #include "model/zcomponent.h"
+#include "ui/zvalueedit.h"
 
 #include <QWidget>
 
 class QComboBox;
 class QHBoxLayout;
-class QLineEdit;
 class ZAnalogOut;
 class ZDigitOut;
 
@@ -41,7 +41,7 @@ private:
     void followOutMode();
 
     QHBoxLayout *m_layout;
-    QLineEdit *m_voltageField = nullptr;
+    ZValueEdit *m_voltageField = nullptr;
     QComboBox *m_statusCombo = nullptr;
 };
 

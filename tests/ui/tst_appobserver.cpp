@@ -11,6 +11,7 @@
 #include "ui/zdurationcfgr.h"
 #include "ui/zinchlcfgr.h"
 #include "ui/zitvlcfgr.h"
+#include "ui/zlineloaddspr.h"
 #include "ui/zoutmodecfgr.h"
 #include "ui/zrngcfgr.h"
 #include "ui/zselectedcfgr.h"
@@ -102,6 +103,9 @@ private slots:
     void durationShownOnlyForTimeOut_data();
     void durationShownOnlyForTimeOut();
     void lockedDuringARunWithValuesLive();
+    void lineLoad_data();
+    void lineLoad();
+    void lineLoadFollowsTheBox();
 };
 
 void TestAppObserver::emptyWithoutBoxes()
@@ -313,6 +317,9 @@ void TestAppObserver::durationFollowsTheModel()
     QCOMPARE(editor.durationField()->text(), QString("7.25"));
     rig.app.setDuration(1.23456);
     QCOMPARE(editor.durationField()->text(), QString("1.235"));
+    // Passing through the field keeps the duration in force, not its rounded form.
+    passThrough(editor.durationField());
+    QCOMPARE(rig.app.duration(), 1.23456);
 }
 
 void TestAppObserver::durationShownOnlyForTimeOut_data()
@@ -385,6 +392,8 @@ void TestAppObserver::lockedDuringARunWithValuesLive()
     QTRY_VERIFY_WITH_TIMEOUT(box->isSampling(), RunTimeoutMs);
     for (QWidget *widget : settings)
         QVERIFY2(!isEditable(widget), widget->metaObject()->className());
+    typeInto(rig.view.findChild<ZDurationCfgr *>()->durationField(), "5");
+    QCOMPARE(rig.app.duration(), 60.0);
     for (QWidget *widget : values)
         QVERIFY2(isEditable(widget), widget->metaObject()->className());
 
@@ -401,6 +410,94 @@ void TestAppObserver::lockedDuringARunWithValuesLive()
     QVERIFY(!rig.app.isSampling());
     for (QWidget *widget : settings + values)
         QVERIFY2(isEditable(widget), widget->metaObject()->className());
+}
+
+namespace {
+
+// Selects the inputs a row names and sets their rate in samples per second.
+void selectInputs(ZRealBox *box, const QString &which, double rate)
+{
+    const auto pick = [rate](const auto &channels, int count) {
+        for (int i = 0; i < count && i < int(channels.size()); ++i) {
+            channels[i]->setSelected(true);
+            channels[i]->setInterval(channels[i]->intervalRate(rate));
+        }
+    };
+    if (which == "first analog")
+        pick(box->analogIns(), 1);
+    if (which == "all analog" || which == "all")
+        pick(box->analogIns(), 64);
+    if (which == "all") {
+        pick(box->digitIns(), 64);
+        pick(box->edgeCnts(), 64);
+    }
+}
+
+} // namespace
+
+void TestAppObserver::lineLoad_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QString>("inputs");
+    QTest::addColumn<double>("rate");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("warning");
+
+    // 115200 baud carry 11520 bytes/s, 19200 baud 1920. A record is the 3-byte request
+    // and its answer: 5 bytes, 4 per selected analog input, 2 per digital input, 5 per
+    // selected counter. Unselected, digital input 0 paces at 1 record/s.
+    QTest::newRow("nothing selected") << 10 << "none" << 1.0 << "Line: 0.02 of 11.5 kB/s" << false;
+    QTest::newRow("21 channels at 1000/s")
+        << 10 << "all" << 1000.0 << "Line: 84.0 of 11.5 kB/s, about 137 records/s" << true;
+    QTest::newRow("21 channels at 100/s")
+        << 10 << "all" << 100.0 << "Line: 8.4 of 11.5 kB/s" << false;
+    QTest::newRow("slow line, one input")
+        << 3 << "first analog" << 100.0 << "Line: 1.4 of 1.9 kB/s" << false;
+    QTest::newRow("slow line, three inputs")
+        << 3 << "all analog" << 100.0 << "Line: 2.2 of 1.9 kB/s, about 87 records/s" << true;
+}
+
+void TestAppObserver::lineLoad()
+{
+    QFETCH(int, type);
+    QFETCH(QString, inputs);
+    QFETCH(double, rate);
+    QFETCH(QString, text);
+    QFETCH(bool, warning);
+
+    Rig rig;
+    rig.app.setBoxType(type);
+    ZLineLoadDspr line;
+    line.attach(&rig.app);
+    const QColor normal = line.palette().color(QPalette::WindowText);
+    // Every selection and rate change shows at once.
+    selectInputs(rig.app.activeBox(), inputs, rate);
+    QCOMPARE(line.text(), text);
+    QCOMPARE(line.showsWarning(), warning);
+    QCOMPARE(line.palette().color(QPalette::WindowText) != normal, warning);
+    QVERIFY(!line.isHidden());
+}
+
+void TestAppObserver::lineLoadFollowsTheBox()
+{
+    Rig rig;
+    ZLineLoadDspr line;
+    line.attach(&rig.app);
+    QVERIFY(line.isHidden());
+    rig.app.setBoxType(10);
+    selectInputs(rig.app.activeBox(), "all", 1000.0);
+    QVERIFY(line.showsWarning());
+    // The new box's channels are followed, the old ones' are gone.
+    rig.app.setBoxType(3);
+    QCOMPARE(line.text(), QString("Line: 0.01 of 1.9 kB/s"));
+    QVERIFY(!line.showsWarning());
+    selectInputs(rig.app.activeBox(), "all analog", 100.0);
+    QVERIFY(line.showsWarning());
+    rig.app.activeBox()->analogIns()[2]->setSelected(false);
+    QCOMPARE(line.text(), QString("Line: 1.8 of 1.9 kB/s"));
+    QVERIFY(!line.showsWarning());
+    rig.app.setBoxType(0);
+    QVERIFY(line.isHidden());
 }
 
 QTEST_MAIN(TestAppObserver)

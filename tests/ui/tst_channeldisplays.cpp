@@ -9,6 +9,8 @@
 #include "ui/zlighticon.h"
 #include "ui/zuiresources.h"
 
+#include <qwt_plot_curve.h>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -67,6 +69,7 @@ private slots:
     void coefficientEditTexts();
     void showTypeChoiceAndFunctionRow();
     void feedFromAnotherThread();
+    void staleSignalAfterClearing();
     void detachingEmptiesTheDisplay();
 
 private:
@@ -334,6 +337,23 @@ void TestChannelDisplays::feedFromAnotherThread()
     channel.setGraphShown(true); // the catch-up of a hidden graph
     QCOMPARE(graph->curveData()->count(), std::size_t(Samples));
     QVERIFY(!graph->isPending());
+}
+
+// A signal queued by the last append of a run can arrive after the next run has cleared
+// the series: it must neither enable Graph nor replace the placeholder point.
+void TestChannelDisplays::staleSignalAfterClearing()
+{
+    ZEdgeCnt channel(componentId(EdgeCntKind, 0));
+    appendOne(channel, 1.0, 7);
+    display(channel);
+    channel.setSampling(true);
+    emit channel.dataAppended(1);
+    auto *strip = m_display->findChild<ZLastDspr *>();
+    QVERIFY(!strip->graphCheck()->isEnabled());
+    QCOMPARE(strip->timeField()->text(), QStringLiteral("0"));
+    auto *graph = m_display->findChild<ZGraphDspr *>();
+    QVERIFY(!graph->curveData());
+    QCOMPARE(graph->curve()->dataSize(), size_t(1));
 }
 
 void TestChannelDisplays::detachingEmptiesTheDisplay()

@@ -138,6 +138,9 @@ void TestInChlCfgr::rateFollowsTheModel()
     // As a settings file or the box's limits would change it.
     channel.setInterval(3.0);
     QCOMPARE(editor.rateField()->text(), QString("333.333"));
+    // Passing through the field leaves the interval alone, not 1000 / 333.333 ms.
+    passThrough(editor.rateField());
+    QCOMPARE(channel.interval(), 3.0);
     channel.setMinInterval(10.0);
     QCOMPARE(editor.rateField()->text(), QString("100"));
     // Above the new limit: the field falls back to the limit.
@@ -236,6 +239,9 @@ void TestInChlCfgr::lockedWhileSampling()
     QVERIFY(!isEditable(rate));
     QVERIFY(!isEditable(range));
     QVERIFY(!isEditable(select));
+    typeInto(row.findChild<ZItvlCfgr *>()->rateField(), "250");
+    QCOMPARE(channel.interval(), 1000.0);
+    QCOMPARE(rate->text(), QString("1"));
     channel.setSampling(false);
     QVERIFY(isEditable(rate));
     QVERIFY(isEditable(range));

@@ -237,6 +237,10 @@ void TestOutChlCfgr::valuesFollowTheModel()
     status.attach(&digital);
     duty.attach(&digital);
 
+    analog.setVoltage(0.1234567);
+    QCOMPARE(voltage.voltageField()->text(), QString("0.123457"));
+    passThrough(voltage.voltageField());
+    QCOMPARE(analog.voltage(), 0.1234567);
     analog.setVoltage(2.0);
     QCOMPARE(voltage.voltageField()->text(), QString("2"));
     // A lower limit of the box type moves the voltage, and the field with it.
@@ -269,7 +273,10 @@ void TestOutChlCfgr::onlyTheValueStaysLiveWhileSampling()
             QCOMPARE(isEditable(row->findChild<ZOutModeCfgr *>()->modeCombo()), !sampling);
             QCOMPARE(isEditable(row->findChild<ZItvlCfgr *>()->rateField()), !sampling);
         }
-        QCOMPARE(isEditable(digitalRow.findChild<ZDtyRtoCfgr *>()->dutyRatioField()), !sampling);
+        QLineEdit *duty = digitalRow.findChild<ZDtyRtoCfgr *>()->dutyRatioField();
+        QCOMPARE(isEditable(duty), !sampling);
+        typeInto(duty, sampling ? "20" : "50");
+        QCOMPARE(int(digital.dutyRatio()), 50);
         QVERIFY(isEditable(analogRow.findChild<ZValueCfgr *>()->voltageField()));
         QVERIFY(isEditable(digitalRow.findChild<ZValueCfgr *>()->statusCombo()));
     }

@@ -5,12 +5,21 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QStringList>
+#include <QTest>
 #include <QWidget>
 
-// What a user does to a field: types the text and leaves the field.
+// What a user does to a field: types the text over what it shows, then leaves it. A
+// locked field takes none of the keys.
 inline void typeInto(QLineEdit *field, const QString &text)
 {
-    field->setText(text);
+    field->selectAll();
+    QTest::keyClicks(field, text);
+    emit field->editingFinished();
+}
+
+// Enters a field and leaves it without typing.
+inline void passThrough(QLineEdit *field)
+{
     emit field->editingFinished();
 }
 

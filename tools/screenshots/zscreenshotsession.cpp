@@ -73,8 +73,9 @@ bool ZScreenshotSession::run()
     if (!showTab(QObject::tr("Settings")) || !save(QStringLiteral("settings")))
         return false;
     // The output rows sit at the end of a long page.
-    if (scrollSettingsToEnd() && !save(QStringLiteral("settings-end")))
+    if (scrollSettings(true) && !save(QStringLiteral("settings-end")))
         return false;
+    scrollSettings(false);
     if (!runAcquisition())
         return false;
     return openPlayback();
@@ -142,13 +143,13 @@ bool ZScreenshotSession::openPlayback()
     return save(QStringLiteral("playback"));
 }
 
-bool ZScreenshotSession::scrollSettingsToEnd()
+bool ZScreenshotSession::scrollSettings(bool toEnd)
 {
     auto *settings = qobject_cast<QScrollArea *>(realBoxTabs()->widget(0));
     QScrollBar *bar = settings ? settings->verticalScrollBar() : nullptr;
     if (!bar || bar->maximum() == 0)
         return false;
-    bar->setValue(bar->maximum());
+    bar->setValue(toEnd ? bar->maximum() : bar->minimum());
     return true;
 }
 

@@ -26,7 +26,8 @@ private:
     bool openPlayback();
     QTabWidget *realBoxTabs() const;
     bool showTab(const QString &title);
-    bool scrollSettingsToEnd();
+    // False when the settings fit without scrolling.
+    bool scrollSettings(bool toEnd);
     bool save(const QString &name);
     bool fail(const QString &why);
 
