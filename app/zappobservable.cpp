@@ -65,6 +65,7 @@ void ZAppObservable::setBoxType(int boxType)
 {
     if (boxType == m_boxType)
         return;
+    assert(m_samplingHolds == 0 && "m_samplingHolds == 0");
     // The box is about to go: a run that is still active ends first.
     if (isSampling())
         onStopSample();
@@ -101,6 +102,7 @@ bool ZAppObservable::removeBox(ZBox *box)
     const auto it = std::find(m_boxes.begin(), m_boxes.end(), box);
     if (!box || it == m_boxes.end())
         return false;
+    assert((box != m_activeBox || m_samplingHolds == 0) && "m_samplingHolds == 0");
     if (box == m_activeBox && isSampling())
         onStopSample();
     const bool wasActive = box == m_activeBox;
@@ -214,6 +216,20 @@ bool ZAppObservable::requestStop()
     return true;
 }
 
+void ZAppObservable::holdSampling()
+{
+    ++m_samplingHolds;
+}
+
+void ZAppObservable::releaseSampling()
+{
+    assert(m_samplingHolds > 0 && "m_samplingHolds > 0");
+    if (--m_samplingHolds > 0 || !m_startDeferred)
+        return;
+    m_startDeferred = false;
+    onStartSample();
+}
+
 bool ZAppObservable::onStartSample()
 {
     // A start that arrives queued after the run has ended, or twice, changes nothing.
@@ -221,6 +237,11 @@ bool ZAppObservable::onStartSample()
         return false;
     if (!m_activeBox || !m_link || !m_link->handle())
         return false;
+    if (m_samplingHolds > 0) {
+        // Clearing the series now would pull them from under the file work reading them.
+        m_startDeferred = true;
+        return false;
+    }
 
     m_activeBox->setSampling(true);
     notify(SampleStarted);
@@ -326,6 +347,7 @@ QString ZAppObservable::boxLostMessage() const
 
 bool ZAppObservable::finishSample()
 {
+    m_startDeferred = false;
     if (m_activeBox && m_activeBox->isSampling()) {
         m_activeBox->setSampling(false);
         notify(SampleFinished);

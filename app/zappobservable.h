@@ -80,6 +80,14 @@ public:
     // The Stop command: true when a run was active.
     bool requestStop();
 
+    // File work reading the device box's series on another thread holds sampling back:
+    // a start trigger that fires meanwhile begins sampling (which clears the series) only
+    // once the last hold is released. Holds nest; the box type must not change while one
+    // is held.
+    void holdSampling();
+    void releaseSampling();
+    bool isSamplingHeld() const { return m_samplingHolds > 0; }
+
     // Immediate output writes during a run (out mode 1 only; the channels decide).
     bool sendAnalogOut(int channel, quint16 code) override;
     bool sendDigitOut(int channel, quint8 status) override;
@@ -147,6 +155,8 @@ private:
     int m_noAnswerLimitMs = DefaultNoAnswerLimitMs;
     double m_boxLostAtSeconds = -1.0;
     int m_runSerial = 0; // counts runs
+    int m_samplingHolds = 0;
+    bool m_startDeferred = false;
     // Wakes the trigger thread from its sleeps when a stop is requested.
     std::mutex m_sleepMutex;
     std::condition_variable m_sleepWake;

@@ -20,6 +20,8 @@ struct ZCommandOutcome
     };
 
     bool succeeded = false;
+    // The user stopped the work: nothing was written or added.
+    bool cancelled = false;
     Message message = NoMessage;
     QString messageTitle;
     QString messageText;
@@ -36,6 +38,12 @@ struct ZCommandOutcome
     {
         ZCommandOutcome outcome;
         outcome.statusText = status;
+        return outcome;
+    }
+    static ZCommandOutcome canceled(const QString &status)
+    {
+        ZCommandOutcome outcome = failure(status);
+        outcome.cancelled = true;
         return outcome;
     }
     static ZCommandOutcome warning(const QString &title, const QString &text, const QString &status)

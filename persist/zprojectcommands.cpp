@@ -1,6 +1,7 @@
 #include "zprojectcommands.h"
 
 #include "zdataexporter.h"
+#include "zfileprogress.h"
 #include "zprojectreader.h"
 #include "zprojectwriter.h"
 #include "zsafefile.h"
@@ -11,6 +12,7 @@
 #include "device/zrealbox.h"
 
 #include <QCoreApplication>
+#include <QFile>
 
 namespace {
 
@@ -22,21 +24,29 @@ struct Texts
 
 } // namespace
 
+ZOpenedProject::ZOpenedProject() = default;
+ZOpenedProject::ZOpenedProject(ZOpenedProject &&) noexcept = default;
+ZOpenedProject &ZOpenedProject::operator=(ZOpenedProject &&) noexcept = default;
+ZOpenedProject::~ZOpenedProject() = default;
+
 ZProjectCommands::ZProjectCommands(ZAppObservable &app)
     : m_app(app)
     , m_clock([] { return QDateTime::currentDateTime(); })
 { }
 
-ZCommandOutcome ZProjectCommands::saveProject(const QString &fileName) const
+ZCommandOutcome ZProjectCommands::saveProject(const QString &fileName,
+                                              ZFileProgress *progress) const
 {
     const ZRealBox *box = m_app.activeBox();
     if (!box)
         return ZCommandOutcome::failure(Texts::tr("Save Project failed."));
     const QString time = savedTime();
-    const ZFileResult result = writeFileSafely(fileName, [&](QIODevice &device) {
+    const ZFileResult result = writeFile(fileName, progress, [&](QIODevice &device) {
         showStatus(Texts::tr("Saving Project to %1...").arg(fileName));
         return writeProject(*box, time, device);
     });
+    if (progress && progress->isCancelled())
+        return ZCommandOutcome::canceled(Texts::tr("Save Project canceled."));
     if (!result.ok) {
         return ZCommandOutcome::warning(
             Texts::tr("Save Project"),
@@ -48,43 +58,78 @@ ZCommandOutcome ZProjectCommands::saveProject(const QString &fileName) const
 
 ZCommandOutcome ZProjectCommands::openProject(const QString &fileName)
 {
-    showStatus(Texts::tr("Reading from %1...").arg(fileName));
-    ZProjectReadResult result
-        = readProjectFile(fileName, [this] { showStatus(Texts::tr("Reconstructing project...")); });
-    switch (result.outcome) {
-    case ZProjectReadResult::ReadFailure:
-        return ZCommandOutcome::failure(
-            Texts::tr("Open Project failed because of reading failure."));
-    case ZProjectReadResult::InvalidFormat:
-        return ZCommandOutcome::failure(
-            Texts::tr("Open Project failed because of file of invalid format."));
-    case ZProjectReadResult::UnmatchedVersion: {
-        ZCommandOutcome outcome = ZCommandOutcome::failure(
-            Texts::tr("Open Project failed because of unmatched version."));
-        outcome.message = ZCommandOutcome::PlainMessage;
-        outcome.messageText = QCoreApplication::translate(
-            "QObject", "Please choose project file saved by Quoravi of the current Version!");
-        return outcome;
-    }
-    case ZProjectReadResult::Opened:
-        break;
-    }
-    // The application model owns the box from here on.
-    m_app.addBox(result.box.release());
-    return ZCommandOutcome::success(Texts::tr("Open Project succeeded."));
+    return addProject(readProject(fileName));
 }
 
-ZCommandOutcome ZProjectCommands::saveData(const QString &fileName) const
+ZOpenedProject ZProjectCommands::readProject(const QString &fileName, ZFileProgress *progress) const
+{
+    showStatus(Texts::tr("Reading from %1...").arg(fileName));
+    const auto reconstructing = [this] {
+        showStatus(Texts::tr("Reconstructing project..."));
+    };
+    ZProjectReadResult result;
+    QFile file(fileName);
+    if (file.open(QIODevice::ReadOnly)) {
+        if (progress) {
+            progress->setTotal(file.size());
+            ZProgressDevice device(file, *progress);
+            result = ::readProject(device, reconstructing);
+        } else {
+            result = ::readProject(file, reconstructing);
+        }
+    }
+
+    ZOpenedProject opened;
+    if (progress && progress->isCancelled()) {
+        opened.outcome = ZCommandOutcome::canceled(Texts::tr("Open Project canceled."));
+        return opened;
+    }
+    switch (result.outcome) {
+    case ZProjectReadResult::ReadFailure:
+        opened.outcome = ZCommandOutcome::failure(
+            Texts::tr("Open Project failed because of reading failure."));
+        break;
+    case ZProjectReadResult::InvalidFormat:
+        opened.outcome = ZCommandOutcome::failure(
+            Texts::tr("Open Project failed because of file of invalid format."));
+        break;
+    case ZProjectReadResult::UnmatchedVersion:
+        opened.outcome = ZCommandOutcome::failure(
+            Texts::tr("Open Project failed because of unmatched version."));
+        opened.outcome.message = ZCommandOutcome::PlainMessage;
+        opened.outcome.messageText = QCoreApplication::translate(
+            "QObject", "Please choose project file saved by Quoravi of the current Version!");
+        break;
+    case ZProjectReadResult::Opened:
+        opened.box = std::move(result.box);
+        opened.outcome = ZCommandOutcome::success(Texts::tr("Open Project succeeded."));
+        break;
+    }
+    return opened;
+}
+
+ZCommandOutcome ZProjectCommands::addProject(ZOpenedProject project)
+{
+    if (!project.box)
+        return project.outcome;
+    // The application model owns the box from here on.
+    m_app.addBox(project.box.release());
+    return project.outcome;
+}
+
+ZCommandOutcome ZProjectCommands::saveData(const QString &fileName, ZFileProgress *progress) const
 {
     const ZRealBox *box = m_app.activeBox();
     if (!box)
         return ZCommandOutcome::failure(
             Texts::tr("Save Data failed because of limits of authority."));
     const QString time = savedTime();
-    const ZFileResult result = writeFileSafely(fileName, [&](QIODevice &device) {
+    const ZFileResult result = writeFile(fileName, progress, [&](QIODevice &device) {
         showStatus(Texts::tr("Saving Data to %1...").arg(fileName));
         return exportData(*box, time, device);
     });
+    if (progress && progress->isCancelled())
+        return ZCommandOutcome::canceled(Texts::tr("Save Data canceled."));
     if (!result.ok) {
         return ZCommandOutcome::warning(
             Texts::tr("Save Data"),
@@ -92,6 +137,17 @@ ZCommandOutcome ZProjectCommands::saveData(const QString &fileName) const
             Texts::tr("Save Data failed because of limits of authority."));
     }
     return ZCommandOutcome::success(Texts::tr("Save Data succeeded"));
+}
+
+ZFileResult ZProjectCommands::writeFile(const QString &fileName, ZFileProgress *progress,
+                                        const std::function<bool(QIODevice &)> &write) const
+{
+    if (!progress)
+        return writeFileSafely(fileName, write);
+    return writeFileSafely(fileName, [&](QIODevice &file) {
+        ZProgressDevice device(file, *progress);
+        return write(device);
+    });
 }
 
 void ZProjectCommands::showStatus(const QString &text) const

@@ -21,7 +21,9 @@ bool scanXmlWithStreamReader(QIODevice &device, ZXmlHandler &handler)
     // Attribute texts converted to UTF-8; kept here so the views stay valid for the call.
     std::vector<QByteArray> texts;
     std::vector<ZXmlAttribute> attributes;
-    while (!reader.atEnd()) {
+    // A device that fails to read (an I/O error, a cancelled reading) leaves the reader
+    // waiting for more data forever unless its error ends the loop.
+    while (!reader.atEnd() && !reader.hasError()) {
         switch (reader.readNext()) {
         case QXmlStreamReader::StartElement: {
             const QByteArray name = reader.qualifiedName().toUtf8();

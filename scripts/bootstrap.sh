@@ -11,6 +11,7 @@ packages=(
     qtbase5-dev libqwt-qt5-dev libftdi1-dev
     clang libclang-rt-14-dev
     fonts-dejavu-core
+    desktop-file-utils
 )
 
 missing=()
