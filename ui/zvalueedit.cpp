@@ -6,8 +6,8 @@
 
 namespace {
 
-// The longest text the fields commonly hold: a rate or a voltage with six decimals.
-const char *const WidestCommonText = "0.000000";
+// The longest text the fields commonly hold: a negative voltage with six decimals.
+const char *const WidestCommonText = "-0.000000";
 // QLineEdit's own margin between its frame and its text, on each side.
 constexpr int LineEditTextMargin = 2;
 constexpr qreal SmallestPointSize = 6.0;
