@@ -158,10 +158,14 @@ bool ZAppObservable::hasSamples() const
 
 bool ZAppObservable::connectBox()
 {
+    m_connectFailureReason.clear();
     if (!m_activeBox || isSampling() || isRunning())
         return false;
-    if (!openLink())
+    if (!openLink()) {
+        m_connectFailureReason
+            = m_link ? linkFailureReason(m_link->failure(), m_link->baudRate()) : QString();
         return false;
+    }
     if (m_readCoefs)
         readCalibrations();
 

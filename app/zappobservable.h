@@ -77,6 +77,10 @@ public:
     // Opens the link if needed, shakes hands, reads the calibration when due and arms
     // the run. False when there is no box, a run is active or the box does not answer.
     bool connectBox();
+    // Why the last connectBox() could not reach the box, as a full sentence ("A box was
+    // found, but this user may not open it: ..."); empty when it succeeded or failed for
+    // another reason (no box, a run active).
+    QString connectFailureReason() const { return m_connectFailureReason; }
     // The Stop command: true when a run was active.
     bool requestStop();
 
@@ -154,6 +158,7 @@ private:
     bool m_readCoefs = true;
     int m_noAnswerLimitMs = DefaultNoAnswerLimitMs;
     double m_boxLostAtSeconds = -1.0;
+    QString m_connectFailureReason;
     int m_runSerial = 0; // counts runs
     int m_samplingHolds = 0;
     bool m_startDeferred = false;

@@ -1,9 +1,11 @@
 #include "zftdibridge.h"
 
 #include <ftdi.h>
+#include <libusb.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -36,6 +38,31 @@ int transferStatus(int result)
 {
     return (result == FtdiDeviceUnavailable || result == LibUsbNoDevice) ? int(UsbDeviceNotFound)
                                                                          : int(UsbIoError);
+}
+
+// What a refused ftdi_usb_open_dev means for the user. libftdi folds libusb's "access
+// denied" into -4 ("libusb_open() failed"), where errno still tells it; its own -8 is
+// "inappropriate permissions" (the kernel driver could not be detached for want of
+// rights); -3 and -5 are a configuration or interface that someone else holds.
+int openStatus(int result, int error)
+{
+    switch (result) {
+    case 0:
+        return UsbOk;
+    case -4:
+        if (error == EACCES || error == EPERM)
+            return UsbNoPermission;
+        if (error == ENODEV || error == ENOENT)
+            return UsbDeviceNotFound;
+        return UsbDeviceNotOpened;
+    case -8:
+        return UsbNoPermission;
+    case -3:
+    case -5:
+        return UsbBusy;
+    default:
+        return UsbDeviceNotOpened;
+    }
 }
 
 using FtdiList = std::unique_ptr<ftdi_device_list, FtdiListDeleter>;
@@ -190,6 +217,8 @@ private:
 
 } // namespace
 
+inline namespace QUORAVI_FTDI_BUILD {
+
 ZFtdiBridge::ZFtdiBridge() = default;
 ZFtdiBridge::~ZFtdiBridge() = default;
 
@@ -200,7 +229,7 @@ int ZFtdiBridge::deviceCount(unsigned *count)
     FtdiList list;
     const int found = findAll(&context, &list);
     if (found < 0)
-        return UsbIoError;
+        return UsbNoAccess;
     *count = unsigned(found);
     return UsbOk;
 }
@@ -212,7 +241,7 @@ int ZFtdiBridge::open(unsigned index, std::unique_ptr<ZUsbDevice> *device)
     FtdiList list;
     const int found = findAll(&context, &list);
     if (found < 0)
-        return UsbIoError;
+        return UsbNoAccess;
     ftdi_device_list *node = list.get();
     for (unsigned i = 0; node && i < index; ++i)
         node = node->next;
@@ -220,10 +249,44 @@ int ZFtdiBridge::open(unsigned index, std::unique_ptr<ZUsbDevice> *device)
         return UsbDeviceNotFound;
     // Give the serial port back to ftdi_sio when the box is closed again.
     context->module_detach_mode = AUTO_DETACH_REATACH_SIO_MODULE;
-    if (ftdi_usb_open_dev(context.get(), node->dev) != 0)
-        return UsbDeviceNotOpened;
+    errno = 0;
+    const int result = ftdi_usb_open_dev(context.get(), node->dev);
+    if (result != 0)
+        return openStatus(result, errno);
     context->usb_read_timeout = ReadTimeoutMs;
     context->usb_write_timeout = WriteTimeoutMs;
     *device = std::make_unique<ZFtdiDevice>(std::move(context));
     return UsbOk;
 }
+
+int ZFtdiBridge::listDevices(std::vector<ZUsbDeviceInfo> *devices)
+{
+    devices->clear();
+    FtdiContext context;
+    FtdiList list;
+    if (findAll(&context, &list) < 0)
+        return UsbNoAccess;
+    for (ftdi_device_list *node = list.get(); node; node = node->next) {
+        ZUsbDeviceInfo info;
+        info.bus = libusb_get_bus_number(node->dev);
+        info.address = libusb_get_device_address(node->dev);
+        libusb_device_descriptor descriptor {};
+        if (libusb_get_device_descriptor(node->dev, &descriptor) == 0) {
+            info.vendorId = descriptor.idVendor;
+            info.productId = descriptor.idProduct;
+        }
+        // Reading the strings opens the device for a moment, which needs the same rights.
+        char description[128] = {};
+        char serial[128] = {};
+        if (ftdi_usb_get_strings(context.get(), node->dev, nullptr, 0, description,
+                                 int(sizeof description), serial, int(sizeof serial))
+            == 0) {
+            info.description = description;
+            info.serial = serial;
+        }
+        devices->push_back(info);
+    }
+    return UsbOk;
+}
+
+} // namespace QUORAVI_FTDI_BUILD

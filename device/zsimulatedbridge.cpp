@@ -93,3 +93,14 @@ int ZSimulatedBridge::open(unsigned index, std::unique_ptr<ZUsbDevice> *device)
     *device = std::make_unique<ZSimulatedDevice>(m_box, generation);
     return UsbOk;
 }
+
+int ZSimulatedBridge::listDevices(std::vector<ZUsbDeviceInfo> *devices)
+{
+    devices->clear();
+    if (m_box->isPlugged()) {
+        ZUsbDeviceInfo info;
+        info.description = "Quoravi simulated box";
+        devices->push_back(info);
+    }
+    return UsbOk;
+}

@@ -18,6 +18,7 @@ public:
 
     int deviceCount(unsigned *count) override;
     int open(unsigned index, std::unique_ptr<ZUsbDevice> *device) override;
+    int listDevices(std::vector<ZUsbDeviceInfo> *devices) override;
 
     const std::shared_ptr<ZSimulatedBox> &box() const { return m_box; }
 

@@ -2,6 +2,8 @@
 #define ZUSBBRIDGE_H
 
 #include <memory>
+#include <string>
+#include <vector>
 
 // The USB-to-serial bridge layer: the nine operations the link and the communication
 // thread rely on, each returning a status where 0 is success, plus a wait for incoming
@@ -13,10 +15,13 @@ enum ZUsbStatus : int {
     UsbOk = 0,
     UsbInvalidHandle = 1, // the device was closed
     UsbDeviceNotFound = 2, // no such index, or the box was unplugged
-    UsbDeviceNotOpened = 3, // the open itself failed (busy, no permission, ...)
+    UsbDeviceNotOpened = 3, // the open itself failed for a reason not listed below
     UsbIoError = 4, // a transfer failed
     UsbInvalidArgument = 5,
-    UsbInterrupted = 6 // a wait was ended by interrupt()
+    UsbInterrupted = 6, // a wait was ended by interrupt()
+    UsbNoAccess = 7, // USB itself could not be started, so no device can be counted
+    UsbNoPermission = 8, // the device is there, but this user may not open it
+    UsbBusy = 9 // another program holds the device, or its kernel driver stayed attached
 };
 
 // True for the statuses that mean the device is no longer there.
@@ -72,6 +77,17 @@ protected:
     ZUsbDevice() = default;
 };
 
+// What can be told about a device before it is opened; for listing, not for choosing.
+struct ZUsbDeviceInfo
+{
+    int bus = -1; // -1 where unknown
+    int address = -1;
+    int vendorId = -1;
+    int productId = -1;
+    std::string description; // empty where it could not be read
+    std::string serial;
+};
+
 // Enumerates and opens bridges.
 class ZUsbBridge
 {
@@ -84,6 +100,15 @@ public:
     virtual int deviceCount(unsigned *count) = 0;
     // On success *device holds the opened bridge; on failure it is left empty.
     virtual int open(unsigned index, std::unique_ptr<ZUsbDevice> *device) = 0;
+    // The devices deviceCount() counts, in index order. Backends that cannot tell more
+    // describe each by nothing but its place.
+    virtual int listDevices(std::vector<ZUsbDeviceInfo> *devices)
+    {
+        unsigned count = 0;
+        const int status = deviceCount(&count);
+        devices->assign(status == UsbOk ? count : 0, ZUsbDeviceInfo());
+        return status;
+    }
 
 protected:
     ZUsbBridge() = default;

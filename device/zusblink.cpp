@@ -33,19 +33,29 @@ ZUsbLink::~ZUsbLink()
 bool ZUsbLink::open(int deviceIndex)
 {
     close();
+    m_failure = ZLinkFailure::NoDevice;
     if (deviceIndex < 0 || !m_bridge)
         return false;
     unsigned count = 0;
-    if (m_bridge->deviceCount(&count) != UsbOk || unsigned(deviceIndex) >= count)
+    const int countStatus = m_bridge->deviceCount(&count);
+    if (countStatus != UsbOk) {
+        m_failure = linkFailureOfStatus(countStatus);
+        return false;
+    }
+    if (unsigned(deviceIndex) >= count)
         return false;
     std::unique_ptr<ZUsbDevice> device;
-    if (m_bridge->open(unsigned(deviceIndex), &device) != UsbOk || !device)
+    const int openStatus = m_bridge->open(unsigned(deviceIndex), &device);
+    if (openStatus != UsbOk || !device) {
+        m_failure = openStatus != UsbOk ? linkFailureOfStatus(openStatus) : ZLinkFailure::NotOpened;
         return false;
+    }
     device->reset();
     device->setLatencyTimer(LatencyTimerMs);
     m_device = std::move(device);
     m_assembler.clear();
     dropPending();
+    m_failure = ZLinkFailure::None;
     return true;
 }
 
@@ -95,12 +105,17 @@ bool ZUsbLink::transact(const ZByteArray &command, ZByteArray *answer, int limit
 bool ZUsbLink::sync(int limitMs)
 {
     if (!m_device)
-        return false;
+        return false; // the failed open() has said why
     // An answer left over from the last run (a late sample, the echo of its final 0x03)
     // would otherwise pass for the echo of the first probe and leave the real echo
     // behind, putting every later answer one request late.
     drainReceiveQueue();
-    return handshake(limitMs, false) || handshake(limitMs, true);
+    if (handshake(limitMs, false) || handshake(limitMs, true)) {
+        m_failure = ZLinkFailure::None;
+        return true;
+    }
+    m_failure = isDeviceGone() ? ZLinkFailure::NoDevice : ZLinkFailure::NoAnswer;
+    return false;
 }
 
 bool ZUsbLink::isDeviceGone() const

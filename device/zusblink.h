@@ -2,6 +2,7 @@
 #define ZUSBLINK_H
 
 #include "device/zanswerassembler.h"
+#include "device/zlinkfailure.h"
 #include "device/zusbbridge.h"
 #include "model/zsmartarray.h"
 
@@ -39,6 +40,8 @@ public:
     bool open(int deviceIndex);
     void close();
     bool isOpen() const { return m_device != nullptr; }
+    // The step at which the last open() or sync() failed; None after a success.
+    ZLinkFailure failure() const { return m_failure; }
     // The open device, not owned by the caller; nullptr while closed.
     ZUsbDevice *handle() const { return m_device.get(); }
     unsigned baudRate() const { return m_baudRate; }
@@ -92,6 +95,7 @@ private:
     unsigned char m_buffer[ReceiveBufferSize];
     unsigned m_pendingPos = 0; // bytes of m_buffer read but not yet fed
     unsigned m_pendingCount = 0;
+    ZLinkFailure m_failure = ZLinkFailure::None;
 };
 
 #endif // ZUSBLINK_H

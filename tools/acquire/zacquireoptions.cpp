@@ -4,35 +4,112 @@
 #include "app/zdevicetypes.h"
 #include "device/zrealbox.h"
 
+#include <QCommandLineParser>
 #include <QRegularExpression>
 
 #include <cmath>
 
 namespace {
 
-const QString TypeOption = QStringLiteral("--type");
-
-// Options that take a value, and whether they may be given more than once.
-struct ValueOption
+// The command line's options, in the order --help lists them.
+struct OptionSpec
 {
+    const char *shortName; // nullptr when there is none
     const char *name;
+    const char *valueName; // nullptr for a flag
     bool repeatable;
+    const char *description;
 };
-const ValueOption ValueOptions[] = {
-    { "--type", false },    { "--settings", false }, { "--select", false }, { "--rate", true },
-    { "--range", true },    { "--start", false },    { "--stop", false },   { "--duration", false },
-    { "--project", false }, { "--data", false },
+const OptionSpec Options[] = {
+    { nullptr, "type", "TYPE", false,
+      "box model, by name (UX-109) or number (1 to 10); required, except with --scan" },
+    { nullptr, "simulate", nullptr, false, "use the built-in simulated box instead of a USB box" },
+    { nullptr, "settings", "FILE", false, "import a settings file saved by Save Settings first" },
+    { nullptr, "select", "LIST", false, "inputs to record, e.g. ai1,ai2,di1,cnt1 (exactly these)" },
+    { nullptr, "rate", "NAME=RATE", true,
+      "samples per second of an input, e.g. ai1=500 (repeatable)" },
+    { nullptr, "range", "NAME=VOLTS", true,
+      "range of an analog input: 10, 5, 2.5 or 1.25 (repeatable)" },
+    { nullptr, "start", "TRIGGER", false,
+      "manual (default), rising or falling edge of digital input 1" },
+    { nullptr, "stop", "TRIGGER", false, "manual (default: Ctrl+C), rising, falling or timeout" },
+    { nullptr, "duration", "SECONDS", false, "run length for --stop timeout (default 60)" },
+    { nullptr, "project", "FILE", false, "write the run as a project file (XML)" },
+    { nullptr, "data", "FILE", false, "write the run as tab-separated text" },
+    { nullptr, "scan", nullptr, false,
+      "list the FTDI devices and whether each can be opened; with --type also whether the "
+      "first answers as that type, and its calibration per analog input; no run" },
+    { nullptr, "list-types", nullptr, false, "list the box models and exit" },
+    { "q", "quiet", nullptr, false, "no progress line" },
+    { "h", "help", nullptr, false, "show this text and exit" },
 };
 
-bool takesValue(const QString &option, bool *repeatable)
+QCommandLineOption toOption(const OptionSpec &spec)
 {
-    for (const ValueOption &candidate : ValueOptions) {
-        if (option == QLatin1String(candidate.name)) {
-            *repeatable = candidate.repeatable;
-            return true;
+    QStringList names;
+    if (spec.shortName)
+        names << QLatin1String(spec.shortName);
+    names << QLatin1String(spec.name);
+    return spec.valueName
+        ? QCommandLineOption(names, QLatin1String(spec.description), QLatin1String(spec.valueName))
+        : QCommandLineOption(names, QLatin1String(spec.description));
+}
+
+const OptionSpec *findOption(const QString &name)
+{
+    for (const OptionSpec &spec : Options)
+        if (name == QLatin1String(spec.name)
+            || (spec.shortName && name == QLatin1String(spec.shortName)))
+            return &spec;
+    return nullptr;
+}
+
+// Words of `text` in lines of at most `width` characters, the lines after the first
+// indented to `column`; ends with a newline.
+QString wrapped(const QString &text, int column, int width)
+{
+    QString result;
+    int lineLength = column;
+    for (const QString &word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (lineLength > column && lineLength + 1 + word.size() > width) {
+            result += QLatin1Char('\n') + QString(column, QLatin1Char(' '));
+            lineLength = column;
+        } else if (lineLength > column) {
+            result += QLatin1Char(' ');
+            ++lineLength;
         }
+        result += word;
+        lineLength += word.size();
     }
-    return false;
+    return result + QLatin1Char('\n');
+}
+
+QString dashed(const QString &name)
+{
+    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+}
+
+// The parser's refusal in the tool's own words: an unknown option, a value missing at
+// the end, a value given to a flag.
+QString usageError(const QCommandLineParser &parser, const QStringList &arguments)
+{
+    if (!parser.unknownOptionNames().isEmpty())
+        return QStringLiteral("unknown option '%1'")
+            .arg(dashed(parser.unknownOptionNames().first()));
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString &argument = arguments[i];
+        if (!argument.startsWith(QLatin1String("--")))
+            continue;
+        const int equals = argument.indexOf(QLatin1Char('='));
+        const OptionSpec *spec = findOption(argument.mid(2, equals < 0 ? -1 : equals - 2));
+        if (!spec)
+            continue;
+        if (spec->valueName && equals < 0 && i == arguments.size() - 1)
+            return QStringLiteral("option --%1 needs a value").arg(QLatin1String(spec->name));
+        if (!spec->valueName && equals >= 0)
+            return QStringLiteral("option --%1 takes no value").arg(QLatin1String(spec->name));
+    }
+    return parser.errorText();
 }
 
 std::optional<int> parseBoxType(const QString &text)
@@ -93,124 +170,136 @@ bool isChannelName(const QString &name)
 
 bool ZAcquireOptions::parse(const QStringList &arguments, QString *error)
 {
-    QStringList seen;
-    bool typeGiven = false;
-    for (int i = 1; i < arguments.size(); ++i) {
-        QString option = arguments[i];
-        QString value;
-        bool hasValue = false;
-        const int equals = option.indexOf(QLatin1Char('='));
-        if (option.startsWith(QLatin1String("--")) && equals > 2) {
-            value = option.mid(equals + 1);
-            option = option.left(equals);
-            hasValue = true;
-        }
-        bool repeatable = false;
-        if (takesValue(option, &repeatable)) {
-            if (!hasValue) {
-                if (i + 1 >= arguments.size()) {
-                    *error = QStringLiteral("option %1 needs a value").arg(option);
-                    return false;
-                }
-                value = arguments[++i];
-            }
-            if (!repeatable && seen.contains(option)) {
-                *error = QStringLiteral("option %1 given twice").arg(option);
-                return false;
-            }
-            seen << option;
-        } else if (hasValue) {
-            *error = QStringLiteral("option %1 takes no value").arg(option);
-            return false;
-        }
-
-        if (option == TypeOption) {
-            const std::optional<int> type = parseBoxType(value);
-            if (!type) {
-                *error = QStringLiteral("unknown box type '%1' (see --list-types)").arg(value);
-                return false;
-            }
-            boxType = *type;
-            typeGiven = true;
-        } else if (option == QLatin1String("--settings")) {
-            settingsFile = value;
-        } else if (option == QLatin1String("--select")) {
-            QStringList names;
-            for (const QString &part : value.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-                const QString name = part.trimmed().toLower();
-                if (!isChannelName(name)) {
-                    *error = QStringLiteral("'%1' in --select is not an input name such as "
-                                            "ai1, di1 or cnt1")
-                                 .arg(part.trimmed());
-                    return false;
-                }
-                names << name;
-            }
-            select = names;
-        } else if (option == QLatin1String("--rate")) {
-            QString name, text;
-            bool ok = false;
-            const double rate = splitAssignment(value, &name, &text) ? text.toDouble(&ok) : 0.0;
-            if (!ok || !isChannelName(name) || !(rate > 0.0) || !std::isfinite(rate)) {
-                *error = QStringLiteral("--rate wants NAME=RATE with a rate above 0 in samples "
-                                        "per second, not '%1'")
-                             .arg(value);
-                return false;
-            }
-            rates << qMakePair(name, rate);
-        } else if (option == QLatin1String("--range")) {
-            QString name, text;
-            const std::optional<int> code
-                = splitAssignment(value, &name, &text) ? parseRange(text) : std::nullopt;
-            if (!code || !name.startsWith(QLatin1String("ai")) || !isChannelName(name)) {
-                *error = QStringLiteral("--range wants aiN=VOLTS with VOLTS 10, 5, 2.5 or 1.25, "
-                                        "not '%1'")
-                             .arg(value);
-                return false;
-            }
-            ranges << qMakePair(name, *code);
-        } else if (option == QLatin1String("--start") || option == QLatin1String("--stop")) {
-            const bool isStop = option == QLatin1String("--stop");
-            const std::optional<int> trigger = parseTrigger(value, isStop);
-            if (!trigger) {
-                *error = QStringLiteral("%1 wants %2, not '%3'")
-                             .arg(option,
-                                  isStop ? QStringLiteral("manual, rising, falling or timeout")
-                                         : QStringLiteral("manual, rising or falling"),
-                                  value);
-                return false;
-            }
-            (isStop ? stopTrigger : startTrigger) = *trigger;
-        } else if (option == QLatin1String("--duration")) {
-            bool ok = false;
-            const double seconds = value.toDouble(&ok);
-            if (!ok || !(seconds >= 0.0) || !std::isfinite(seconds)) {
-                *error
-                    = QStringLiteral("--duration wants a number of seconds, not '%1'").arg(value);
-                return false;
-            }
-            duration = seconds;
-        } else if (option == QLatin1String("--project")) {
-            projectFile = value;
-        } else if (option == QLatin1String("--data")) {
-            dataFile = value;
-        } else if (option == QLatin1String("--simulate")) {
-            simulate = true;
-        } else if (option == QLatin1String("--quiet") || option == QLatin1String("-q")) {
-            quiet = true;
-        } else if (option == QLatin1String("--list-types")) {
-            listTypes = true;
-        } else if (option == QLatin1String("--help") || option == QLatin1String("-h")) {
-            help = true;
-        } else {
-            *error = QStringLiteral("unknown option '%1'").arg(arguments[i]);
+    QCommandLineParser parser;
+    for (const OptionSpec &spec : Options)
+        parser.addOption(toOption(spec));
+    if (!parser.parse(arguments)) {
+        *error = usageError(parser, arguments);
+        return false;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        *error
+            = QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first());
+        return false;
+    }
+    for (const OptionSpec &spec : Options) {
+        if (spec.valueName && !spec.repeatable
+            && parser.values(QLatin1String(spec.name)).size() > 1) {
+            *error = QStringLiteral("option --%1 given twice").arg(QLatin1String(spec.name));
             return false;
         }
     }
-    if (!typeGiven && !help && !listTypes) {
+    const auto value = [&parser](const char *name) {
+        return parser.value(QLatin1String(name));
+    };
+    const auto isSet = [&parser](const char *name) {
+        return parser.isSet(QLatin1String(name));
+    };
+
+    simulate = isSet("simulate");
+    quiet = isSet("quiet");
+    listTypes = isSet("list-types");
+    help = isSet("help");
+    scan = isSet("scan");
+    settingsFile = value("settings");
+    projectFile = value("project");
+    dataFile = value("data");
+    if (isSet("type")) {
+        const std::optional<int> type = parseBoxType(value("type"));
+        if (!type) {
+            *error = QStringLiteral("unknown box type '%1' (see --list-types)").arg(value("type"));
+            return false;
+        }
+        boxType = *type;
+    } else if (!help && !listTypes && !scan) {
         *error = QStringLiteral("--type is required");
         return false;
     }
+    return (!isSet("select") || parseSelect(value("select"), error))
+        && parseRates(parser.values(QStringLiteral("rate")), error)
+        && parseRanges(parser.values(QStringLiteral("range")), error)
+        && (!isSet("start") || parseTriggerOption(QStringLiteral("--start"), value("start"), error))
+        && (!isSet("stop") || parseTriggerOption(QStringLiteral("--stop"), value("stop"), error))
+        && (!isSet("duration") || parseDuration(value("duration"), error));
+}
+
+bool ZAcquireOptions::parseSelect(const QString &value, QString *error)
+{
+    QStringList names;
+    for (const QString &part : value.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QString name = part.trimmed().toLower();
+        if (!isChannelName(name)) {
+            *error = QStringLiteral("'%1' in --select is not an input name such as "
+                                    "ai1, di1 or cnt1")
+                         .arg(part.trimmed());
+            return false;
+        }
+        names << name;
+    }
+    select = names;
+    return true;
+}
+
+bool ZAcquireOptions::parseRates(const QStringList &values, QString *error)
+{
+    for (const QString &value : values) {
+        QString name, text;
+        bool ok = false;
+        const double rate = splitAssignment(value, &name, &text) ? text.toDouble(&ok) : 0.0;
+        if (!ok || !isChannelName(name) || !(rate > 0.0) || !std::isfinite(rate)) {
+            *error = QStringLiteral("--rate wants NAME=RATE with a rate above 0 in samples "
+                                    "per second, not '%1'")
+                         .arg(value);
+            return false;
+        }
+        rates << qMakePair(name, rate);
+    }
+    return true;
+}
+
+bool ZAcquireOptions::parseRanges(const QStringList &values, QString *error)
+{
+    for (const QString &value : values) {
+        QString name, text;
+        const std::optional<int> code
+            = splitAssignment(value, &name, &text) ? parseRange(text) : std::nullopt;
+        if (!code || !name.startsWith(QLatin1String("ai")) || !isChannelName(name)) {
+            *error = QStringLiteral("--range wants aiN=VOLTS with VOLTS 10, 5, 2.5 or 1.25, "
+                                    "not '%1'")
+                         .arg(value);
+            return false;
+        }
+        ranges << qMakePair(name, *code);
+    }
+    return true;
+}
+
+bool ZAcquireOptions::parseTriggerOption(const QString &option, const QString &value,
+                                         QString *error)
+{
+    const bool isStop = option == QLatin1String("--stop");
+    const std::optional<int> trigger = parseTrigger(value, isStop);
+    if (!trigger) {
+        *error = QStringLiteral("%1 wants %2, not '%3'")
+                     .arg(option,
+                          isStop ? QStringLiteral("manual, rising, falling or timeout")
+                                 : QStringLiteral("manual, rising or falling"),
+                          value);
+        return false;
+    }
+    (isStop ? stopTrigger : startTrigger) = *trigger;
+    return true;
+}
+
+bool ZAcquireOptions::parseDuration(const QString &value, QString *error)
+{
+    bool ok = false;
+    const double seconds = value.toDouble(&ok);
+    if (!ok || !(seconds >= 0.0) || !std::isfinite(seconds)) {
+        *error = QStringLiteral("--duration wants a number of seconds, not '%1'").arg(value);
+        return false;
+    }
+    duration = seconds;
     return true;
 }
 
@@ -294,34 +383,37 @@ QString ZAcquireOptions::typeList()
 
 QString ZAcquireOptions::helpText()
 {
-    return QStringLiteral(
+    constexpr int DescriptionColumn = 24;
+    constexpr int HelpWidth = 86;
+    QString text = QStringLiteral(
         "Usage: quoravi-acquire --type TYPE [options]\n"
+        "       quoravi-acquire --scan [--type TYPE]\n"
         "\n"
         "Runs one acquisition on a Tebor box and writes a project file and/or a text export.\n"
-        "\n"
-        "  --type TYPE           box model, by name (UX-109) or number (1 to 10); required\n"
-        "  --simulate            use the built-in simulated box instead of a USB box\n"
-        "  --settings FILE       import a settings file saved by Save Settings first\n"
-        "  --select LIST         inputs to record, e.g. ai1,ai2,di1,cnt1 (exactly these)\n"
-        "  --rate NAME=RATE      samples per second of an input, e.g. ai1=500 (repeatable)\n"
-        "  --range NAME=VOLTS    range of an analog input: 10, 5, 2.5 or 1.25 (repeatable)\n"
-        "  --start TRIGGER       manual (default), rising or falling edge of digital input 1\n"
-        "  --stop TRIGGER        manual (default: Ctrl+C), rising, falling or timeout\n"
-        "  --duration SECONDS    run length for --stop timeout (default 60)\n"
-        "  --project FILE        write the run as a project file (XML)\n"
-        "  --data FILE           write the run as tab-separated text\n"
-        "  --list-types          list the box models and exit\n"
-        "  --quiet               no progress line\n"
-        "  --help                show this text and exit\n"
+        "\n");
+    for (const OptionSpec &spec : Options) {
+        QString names = spec.shortName
+            ? QStringLiteral("-%1, --%2")
+                  .arg(QLatin1String(spec.shortName), QLatin1String(spec.name))
+            : QStringLiteral("--%1").arg(QLatin1String(spec.name));
+        if (spec.valueName)
+            names += QLatin1Char(' ') + QLatin1String(spec.valueName);
+        text
+            += QStringLiteral("  ") + names.leftJustified(DescriptionColumn - 3) + QLatin1Char(' ');
+        text += wrapped(QLatin1String(spec.description), DescriptionColumn, HelpWidth);
+    }
+    text += QStringLiteral(
         "\n"
         "Ctrl+C or SIGTERM stops the run as the window's Stop command does; the files are\n"
         "still written. A second one only prints \"saving, please wait\"; a third ends the\n"
         "tool at once with exit status 130, and a file not yet completely written keeps its\n"
         "old content.\n"
         "When the box stops answering during a run, the run ends there; the files still hold\n"
-        "the samples up to then.\n"
+        "the samples up to then. When no box can be reached, a second line says why.\n"
         "Exit status: 0 success, 1 box not reached or lost during the run, 2 usage error,\n"
-        "3 a file could not be written.\n");
+        "3 a file could not be written. --scan: 0 when the box answered (with --type) or a\n"
+        "device could be opened (without), 1 otherwise.\n");
+    return text;
 }
 
 ZInChannel *channelByName(const ZRealBox &box, const QString &name)

@@ -22,6 +22,7 @@ struct ZAcquireOptions
     bool quiet = false;
     bool listTypes = false;
     bool help = false;
+    bool scan = false;
     QString settingsFile;
     std::optional<QStringList> select; // channel names; empty list: select nothing
     QList<QPair<QString, double>> rates; // channel name, samples per second
@@ -41,6 +42,13 @@ struct ZAcquireOptions
 
     static QString helpText();
     static QString typeList();
+
+private:
+    bool parseSelect(const QString &value, QString *error);
+    bool parseRates(const QStringList &values, QString *error);
+    bool parseRanges(const QStringList &values, QString *error);
+    bool parseTriggerOption(const QString &option, const QString &value, QString *error);
+    bool parseDuration(const QString &value, QString *error);
 };
 
 // The channel named as the labels show it ("ai1", "di2", "cnt1"), or nullptr.

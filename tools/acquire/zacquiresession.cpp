@@ -1,5 +1,6 @@
 #include "zacquiresession.h"
 
+#include "zboxscan.h"
 #include "zsignalwaker.h"
 
 #include "app/zappobservable.h"
@@ -92,6 +93,12 @@ int ZAcquireSession::exec()
     if (m_options.listTypes) {
         m_out << ZAcquireOptions::typeList();
         return Success;
+    }
+    if (m_options.scan) {
+        const bool simulate = m_options.simulate;
+        ZBoxScan scan([simulate](int boxType) { return createUsbBridge(simulate, boxType); },
+                      m_out);
+        return scan.run(m_options.boxType) ? Success : DeviceFailed;
     }
     if (const int failed = configure())
         return failed;
@@ -191,6 +198,9 @@ int ZAcquireSession::acquire()
 
     if (!m_app->connectBox()) {
         m_err << DeviceSentence << "\n";
+        const QString reason = m_app->connectFailureReason();
+        if (!reason.isEmpty())
+            m_err << reason << "\n";
         return DeviceFailed;
     }
     m_elapsed.start();
