@@ -201,8 +201,15 @@ void MainWindow::showOutcome(const ZCommandOutcome &outcome)
 
 void MainWindow::startRun()
 {
-    if (!m_appObservable->connectBox())
-        showStatus(tr(DeviceSentence));
+    if (m_appObservable->connectBox())
+        return;
+    // The sentence stays as users know it; the reason, when the link knows one, tells
+    // them which of its causes to look at.
+    QString text = tr(DeviceSentence);
+    const QString reason = m_appObservable->connectFailureReason();
+    if (!reason.isEmpty())
+        text += QStringLiteral(" (") + reason + QLatin1Char(')');
+    showStatus(text);
 }
 
 void MainWindow::stopRun()
