@@ -159,7 +159,8 @@ private slots:
     void truncatedCopies();
     void fastScannerAgreesWithQt_data();
     void fastScannerAgreesWithQt();
-    void saveProjectCommand();
+    void saveCommands_data();
+    void saveCommands();
     void failedCommitKeepsTheOldFile_data();
     void failedCommitKeepsTheOldFile();
     void openProjectCommand();
@@ -508,55 +509,73 @@ void TestProjectFile::fastScannerAgreesWithQt()
     QCOMPARE(fastEvents.events, qtEvents.events);
 }
 
-void TestProjectFile::saveProjectCommand()
+void TestProjectFile::saveCommands_data()
 {
+    QTest::addColumn<bool>("project");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("succeeded");
+    QTest::addColumn<QString>("failed");
+    QTest::addColumn<QByteArray>("afterDate"); // what the file holds after the date
+    QTest::newRow("project") << true << "Project"
+                             << "Save Project succeeded."
+                             << "Save Project failed." << QByteArray("\">\n <sampledData>\n");
+    QTest::newRow("data") << false << "Data"
+                          << "Save Data succeeded"
+                          << "Save Data failed because of limits of authority."
+                          << QByteArray("\nanalogChannel\t2\ntime(seconds)\tvoltage(volts)\t"
+                                        "funcValue\n0.5\t2\t2\n");
+}
+
+void TestProjectFile::saveCommands()
+{
+    QFETCH(bool, project);
+    QFETCH(QString, kind);
+    QFETCH(QString, failed);
+    QFETCH(QByteArray, afterDate);
     ZAppObservable app(noBridge());
-    app.setBoxType(8);
-    const auto source = sampleBox();
-    for (int i = 0; i < 4; ++i) {
-        const ZAnalogIn *from = source->analogIns()[std::size_t(i)];
-        ZAnalogIn *to = app.activeBox()->analogIns()[std::size_t(i)];
-        to->setCoefs(from->coefs());
-        for (std::size_t k = 0; k < from->sampleCount(); ++k)
-            to->appendVolts(&from->times()[k], &from->volts()[k], 1);
-    }
+    app.setBoxType(1);
+    appendVolts(app.activeBox()->analogIns()[1], { { 0.5, 2.0 } });
     const QDateTime when(QDate(2024, 6, 1), QTime(9, 30));
     ZProjectCommands commands(app);
     commands.setClock([&] { return when; });
     QStringList statuses;
     commands.setStatusSink([&](const QString &text) { statuses << text; });
+    const auto save = [&](const QString &file) {
+        return project ? commands.saveProject(file) : commands.saveData(file);
+    };
 
-    const QString file = m_dir.filePath(QStringLiteral("saved.xml"));
-    ZCommandOutcome outcome = commands.saveProject(file);
+    const QString file = m_dir.filePath(QStringLiteral("saved-%1").arg(kind));
+    ZCommandOutcome outcome = save(file);
     QVERIFY(outcome.succeeded);
     QCOMPARE(outcome.message, ZCommandOutcome::NoMessage);
-    QCOMPARE(outcome.statusText, QStringLiteral("Save Project succeeded."));
-    QCOMPARE(statuses, QStringList { QStringLiteral("Saving Project to %1...").arg(file) });
-    QVERIFY(readAll(file).contains(QByteArray("savedTime=\"") + savedTimeText(when).toUtf8()
-                                   + "\">\n <sampledData>\n"));
+    QTEST(outcome.statusText, "succeeded");
+    QCOMPARE(statuses, QStringList { QStringLiteral("Saving %1 to %2...").arg(kind, file) });
+    const QByteArray dated = savedTimeText(when).toUtf8() + afterDate;
+    QVERIFY2(project ? readAll(file).contains(dated) : readAll(file) == dated, readAll(file));
 
     // The folder does not exist: the system's reason, no file.
-    statuses.clear();
-    const QString nowhere = m_dir.filePath(QStringLiteral("missing/saved.xml"));
-    outcome = commands.saveProject(nowhere);
+    const QString nowhere = m_dir.filePath(QStringLiteral("missing/saved"));
+    outcome = save(nowhere);
     QVERIFY(!outcome.succeeded);
     QCOMPARE(outcome.message, ZCommandOutcome::WarningMessage);
-    QCOMPARE(outcome.messageTitle, QStringLiteral("Save Project"));
+    QCOMPARE(outcome.messageTitle, QStringLiteral("Save %1").arg(kind));
     QCOMPARE(outcome.messageText,
-             QStringLiteral("Can't Save Project to %1:\nNo such file or directory.").arg(nowhere));
-    QCOMPARE(outcome.statusText, QStringLiteral("Save Project failed."));
-    QVERIFY(statuses.isEmpty());
+             QStringLiteral("Can't Save %1 to %2:\nNo such file or directory.").arg(kind, nowhere));
+    QCOMPARE(outcome.statusText, failed);
 
     // A write that fails half-way is a failure, and the previous file survives.
+    ZAnalogIn *ai = app.activeBox()->analogIns()[0];
+    for (int i = 0; i < 20000; ++i)
+        appendVolts(ai, { { i * 0.001, i * 1e-4 } });
     const QByteArray before = readAll(file);
     {
-        FileSizeLimit limit(200);
-        outcome = commands.saveProject(file);
+        FileSizeLimit limit(100000);
+        outcome = save(file);
     }
     QVERIFY(!outcome.succeeded);
     QCOMPARE(outcome.messageText,
-             QStringLiteral("Can't Save Project to %1:\nFile too large.").arg(file));
-    QCOMPARE(outcome.statusText, QStringLiteral("Save Project failed."));
+             QStringLiteral("Can't Save %1 to %2:\nFile too large.").arg(kind, file));
+    QCOMPARE(outcome.statusText, failed);
     QCOMPARE(readAll(file), before);
 }
 
@@ -631,35 +650,31 @@ void TestProjectFile::openProjectCommand()
     ZProjectCommands commands(app);
     QStringList statuses;
     commands.setStatusSink([&](const QString &text) { statuses << text; });
-    const auto boxes = [&] {
-        return app.boxes().size();
-    };
-
-    const QString missing = m_dir.filePath(QStringLiteral("missing.xml"));
-    ZCommandOutcome outcome = commands.openProject(missing);
-    QCOMPARE(outcome.statusText, QStringLiteral("Open Project failed because of reading failure."));
-    QCOMPARE(outcome.message, ZCommandOutcome::NoMessage);
-    QCOMPARE(statuses, QStringList { QStringLiteral("Reading from %1...").arg(missing) });
-    outcome = commands.openProject(m_dir.path());
-    QCOMPARE(outcome.statusText, QStringLiteral("Open Project failed because of reading failure."));
-
     const QString broken = m_dir.filePath(QStringLiteral("broken.xml"));
-    writeAll(broken, readAll(goldenPath()).left(300));
-    outcome = commands.openProject(broken);
-    QVERIFY(!outcome.succeeded);
-    QCOMPARE(outcome.statusText,
-             QStringLiteral("Open Project failed because of file of invalid format."));
-
     const QString old = m_dir.filePath(QStringLiteral("old.xml"));
+    writeAll(broken, readAll(goldenPath()).left(300));
     writeAll(old, "<?xml version=\"1.0\"?>\n<Quoravi version=\"1.9\"><sampledData/></Quoravi>\n");
-    outcome = commands.openProject(old);
-    QVERIFY(!outcome.succeeded);
-    QCOMPARE(outcome.message, ZCommandOutcome::PlainMessage);
-    QCOMPARE(outcome.messageText,
-             QStringLiteral("Please choose project file saved by Quoravi of the current Version!"));
-    QCOMPARE(outcome.statusText,
-             QStringLiteral("Open Project failed because of unmatched version."));
-    QCOMPARE(boxes(), std::size_t(1));
+    const QString reading = QStringLiteral("Open Project failed because of reading failure.");
+    const QList<QPair<QString, QString>> failures {
+        { m_dir.filePath(QStringLiteral("missing.xml")), reading },
+        { m_dir.path(), reading },
+        { broken, QStringLiteral("Open Project failed because of file of invalid format.") },
+        { old, QStringLiteral("Open Project failed because of unmatched version.") },
+    };
+    for (const auto &[file, status] : failures) {
+        statuses.clear();
+        const ZCommandOutcome outcome = commands.openProject(file);
+        QVERIFY(!outcome.succeeded);
+        QCOMPARE(outcome.statusText, status);
+        QCOMPARE(statuses.first(), QStringLiteral("Reading from %1...").arg(file));
+        QCOMPARE(outcome.message,
+                 file == old ? ZCommandOutcome::PlainMessage : ZCommandOutcome::NoMessage);
+        if (file == old)
+            QCOMPARE(outcome.messageText,
+                     QStringLiteral("Please choose project file saved by "
+                                    "Quoravi of the current Version!"));
+    }
+    QCOMPARE(app.boxes().size(), std::size_t(1));
 
     // Each opening adds a playback box, also for the same file; failed readings, and a
     // first reading left to QXmlStreamReader, used up no identifier.
@@ -670,10 +685,9 @@ void TestProjectFile::openProjectCommand()
     QCOMPARE(app.boxes().back()->id(), firstId);
     statuses.clear();
     for (std::size_t n = 3; n <= 4; ++n) {
-        outcome = commands.openProject(goldenPath());
-        QVERIFY(outcome.succeeded);
+        const ZCommandOutcome outcome = commands.openProject(goldenPath());
         QCOMPARE(outcome.statusText, QStringLiteral("Open Project succeeded."));
-        QCOMPARE(boxes(), n);
+        QCOMPARE(app.boxes().size(), n);
         QCOMPARE(app.boxes()[n - 1]->id(), firstId + int(n) - 2);
         QCOMPARE(app.activeBox(), app.boxes()[0]);
         QCOMPARE(describe(*app.boxes()[n - 1]),

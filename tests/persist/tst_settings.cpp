@@ -365,7 +365,7 @@ void TestSettings::storedValuesPassTheModelChecks_data()
         << QByteArray("AngIn\\1\\coef0=nan\nAngIn\\1\\coef1=4") << "1000 8 0 4 | 50 1";
     QTest::newRow("duty ratio zero") << QByteArray("DgtOut\\1\\dutyRatio=0") << "1000 8 0 1 | 1 1";
     QTest::newRow("duty ratio beyond 16 bits")
-        << QByteArray("DgtOut\\1\\dutyRatio=70000") << "1000 8 0 1 | 99 1";
+        << QByteArray("DgtOut\\1\\dutyRatio=65537") << "1000 8 0 1 | 99 1"; // not 1
     QTest::newRow("out mode outside the mask")
         << QByteArray("DgtOut\\1\\outMode=4") << "1000 8 0 1 | 50 1";
 }
