@@ -158,6 +158,8 @@ void TestFramework::smartArray()
     QCOMPARE(big.capacity(), 300u);
     big.setMaxSize(0);
     QCOMPARE(big.maxSize(), 2u);
+    big.setMaxSize(200); // within the capacity: no new buffer
+    QCOMPARE(big.capacity(), 300u);
     big.clear();
     QCOMPARE(big.length(), 0u);
 }
@@ -199,6 +201,7 @@ void TestFramework::seriesAcrossChunks()
     QCOMPARE(&series.at(0), firstElement); // elements never move
     QCOMPARE(series.at(ZSeries<double>::ChunkSize), double(ZSeries<double>::ChunkSize) * 0.5);
     QCOMPARE(series.at(n - 1), double(n - 1) * 0.5);
+    QVERIFY(series.allocatedBytes() >= 4 * ZSeries<double>::ChunkSize * sizeof(double));
 
     // A reader sees only the published prefix.
     const ZSeriesView<double> view(series, 4);
