@@ -116,6 +116,8 @@ void TestAppModel::duration_data()
     QTest::newRow("below a picosecond") << 60.0 + 5e-13 << false << 60.0;
     QTest::newRow("a nanosecond") << 60.0 + 1e-9 << true << 60.0 + 1e-9;
     QTest::newRow("zero") << 0.0 << true << 0.0;
+    QTest::newRow("infinite") << std::numeric_limits<double>::infinity() << true
+                              << std::numeric_limits<double>::infinity();
     QTest::newRow("negative") << -1.0 << false << 60.0;
     QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN() << false << 60.0;
 }

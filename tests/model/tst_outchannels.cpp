@@ -1,9 +1,7 @@
 #include "model/zanalogout.h"
 #include "model/zdigitout.h"
-#include "model/zoutputwriter.h"
-#include "tests/common/fakeoutputwriter.h"
-
 #include "tests/common/coderecorder.h"
+#include "tests/common/fakeoutputwriter.h"
 
 #include <QtTest>
 
@@ -192,9 +190,6 @@ void TestOutChannels::outModes()
     CodeRecorder<ZComponent> analogRecorder, digitalRecorder;
     analogRecorder.attach(&analog);
     digitalRecorder.attach(&digital);
-    QCOMPARE(int(analog.outModeMask()), 29);
-    QCOMPARE(int(digital.outModeMask()), 3);
-
     QVERIFY(!analog.setOutMode(OutPwm)); // not an analog mode
     QVERIFY(!analog.setOutMode(OutValue)); // unchanged
     QVERIFY(!digital.setOutMode(OutValue | OutPwm)); // two modes at once
@@ -204,25 +199,20 @@ void TestOutChannels::outModes()
     QCOMPARE(analogRecorder.take(), Codes { OutModeChanged });
     QVERIFY(digitalRecorder.take().isEmpty());
 
-    // A mask that excludes the mode moves it; the mask itself is not announced.
+    // A mask that excludes the mode moves it; the mask itself is not announced, and an
+    // empty mask leaves the mode.
     QVERIFY(digital.setOutMode(OutPwm));
-    digitalRecorder.take();
     digital.setOutModeMask(OutValue);
-    QCOMPARE(digital.outMode(), int(OutValue));
-    QCOMPARE(digitalRecorder.take(), Codes { OutModeChanged });
+    QCOMPARE(digitalRecorder.take(), (Codes { OutModeChanged, OutModeChanged }));
     digital.setOutModeMask(OutPwm);
+    digital.setOutModeMask(0);
     QCOMPARE(digital.outMode(), int(OutPwm));
-    digital.setOutModeMask(0); // no mode left: the mode stays
-    QCOMPARE(digital.outMode(), int(OutPwm));
-
     analog.setOutModeMask(OutSine | OutSawtooth);
     QCOMPARE(analog.outMode(), int(OutSine));
     analog.setOutModeMask(OutSawtooth | OutValue);
     QCOMPARE(analog.outMode(), int(OutValue));
-    analog.setOutModeMask(OutSawtooth);
-    QCOMPARE(analog.outMode(), int(OutSawtooth));
     analogRecorder.take();
-    analog.setOutModeMask(OutSawtooth | OutTriangle); // mode still within
+    analog.setOutModeMask(OutSawtooth | OutValue | OutTriangle); // mode still within
     QVERIFY(analogRecorder.take().isEmpty());
 }
 
@@ -231,7 +221,6 @@ void TestOutChannels::dutyRatio()
     ZDigitOut channel(nullptr, componentId(DigitOutKind, 0));
     CodeRecorder<ZComponent> recorder;
     recorder.attach(&channel);
-    QCOMPARE(channel.dutyRatio(), quint16(50));
     QVERIFY(channel.setDutyRatio(0));
     QCOMPARE(channel.dutyRatio(), quint16(1));
     QVERIFY(channel.setDutyRatio(150));
@@ -259,9 +248,7 @@ void TestOutChannels::frequency()
     ZAnalogOut analog(nullptr, componentId(AnalogOutKind, 0));
     ZDigitOut digital(nullptr, componentId(DigitOutKind, 0));
     for (ZOutChannel *channel : std::initializer_list<ZOutChannel *> { &analog, &digital }) {
-        QCOMPARE(channel->rateName(), QString("Frequency"));
-        QCOMPARE(channel->rateUnit(), QString("Hz"));
-        QCOMPARE(channel->intervalRate(channel->interval()), 1.0);
+        QCOMPARE(channel->rateName() + channel->rateUnit(), QString("FrequencyHz"));
         QVERIFY(channel->setInterval(channel->intervalRate(hertz)));
         QTEST(channel->interval(), "period");
     }

@@ -1,9 +1,5 @@
-#include "persisttestutil.h"
-
-#include "app/zappobservable.h"
 #include "device/zrealbox.h"
 #include "persist/zdataexporter.h"
-#include "persist/zprojectcommands.h"
 #include "persist/zsavedtime.h"
 
 #include <QBuffer>
@@ -35,39 +31,12 @@ class TestDataExport : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void analogBlock();
     void timeForms_data();
     void timeForms();
     void onlyDigitalInputs();
     void everyKindInChannelOrder();
     void dateLine();
-    void saveDataCommand();
-
-private:
-    QTemporaryDir m_dir;
 };
-
-void TestDataExport::initTestCase()
-{
-    QVERIFY(m_dir.isValid());
-    redirectUserSettings(m_dir);
-}
-
-void TestDataExport::analogBlock()
-{
-    ZRealBox box(nullptr, 4);
-    ZAnalogIn *ai3 = box.analogIns()[2];
-    ai3->setCoefs({ 0, 2, 0, 0, 0, 0 });
-    appendVolts(ai3, 0.001, 1.5);
-    appendVolts(ai3, 0.002, 1.5);
-    QCOMPARE(exported(box),
-             QByteArray("DATE\n"
-                        "analogChannel\t3\n"
-                        "time(seconds)\tvoltage(volts)\tfuncValue\n"
-                        "0.001\t1.5\t3\n"
-                        "0.002\t1.5\t3\n"));
-}
 
 void TestDataExport::timeForms_data()
 {
@@ -131,51 +100,6 @@ void TestDataExport::dateLine()
              QStringLiteral("6/1/24 9:30 AM"));
     QCOMPARE(savedTimeText(when, QLocale(QLocale::German, QLocale::Germany)),
              QStringLiteral("01.06.24 09:30"));
-}
-
-void TestDataExport::saveDataCommand()
-{
-    ZAppObservable app(noBridge());
-    app.setBoxType(1);
-    appendVolts(app.activeBox()->analogIns()[1], 0.5, 2.0);
-    const QDateTime when(QDate(2024, 6, 1), QTime(9, 30));
-    ZProjectCommands commands(app);
-    commands.setClock([&] { return when; });
-    QStringList statuses;
-    commands.setStatusSink([&](const QString &text) { statuses << text; });
-
-    const QString file = m_dir.filePath(QStringLiteral("data.txt"));
-    ZCommandOutcome outcome = commands.saveData(file);
-    QVERIFY(outcome.succeeded);
-    QCOMPARE(outcome.statusText, QStringLiteral("Save Data succeeded"));
-    QCOMPARE(statuses, QStringList { QStringLiteral("Saving Data to %1...").arg(file) });
-    QCOMPARE(readAll(file),
-             savedTimeText(when).toLocal8Bit()
-                 + "\nanalogChannel\t2\ntime(seconds)\tvoltage(volts)\tfuncValue\n0.5\t2\t2\n");
-
-    const QString nowhere = m_dir.filePath(QStringLiteral("missing/data.txt"));
-    outcome = commands.saveData(nowhere);
-    QVERIFY(!outcome.succeeded);
-    QCOMPARE(outcome.message, ZCommandOutcome::WarningMessage);
-    QCOMPARE(outcome.messageTitle, QStringLiteral("Save Data"));
-    QCOMPARE(outcome.messageText,
-             QStringLiteral("Can't Save Data to %1:\nNo such file or directory.").arg(nowhere));
-    QCOMPARE(outcome.statusText,
-             QStringLiteral("Save Data failed because of limits of authority."));
-
-    // A write that fails after opening is no success, and the previous file survives.
-    ZAnalogIn *ai = app.activeBox()->analogIns()[0];
-    for (int i = 0; i < 20000; ++i)
-        appendVolts(ai, i * 0.001, i * 1e-4);
-    const QByteArray before = readAll(file);
-    {
-        FileSizeLimit limit(100000);
-        outcome = commands.saveData(file);
-    }
-    QVERIFY(!outcome.succeeded);
-    QCOMPARE(outcome.messageText,
-             QStringLiteral("Can't Save Data to %1:\nFile too large.").arg(file));
-    QCOMPARE(readAll(file), before);
 }
 
 QTEST_GUILESS_MAIN(TestDataExport)

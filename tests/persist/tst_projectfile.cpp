@@ -26,45 +26,37 @@ QString number(double value)
     return QString::number(value, 'g', QLocale::FloatingPointShortest);
 }
 
+template<class Series, class Text> QString joined(const Series &series, Text text)
+{
+    QStringList list;
+    for (const auto &value : series)
+        list << text(value);
+    return list.join(QLatin1Char(','));
+}
+
 // A compact, complete picture of a box's samples, for comparing boxes.
 QString describe(const ZBox &box)
 {
-    QStringList parts;
-    parts << QStringLiteral("type %1").arg(box.boxType());
+    QStringList parts { QStringLiteral("type %1").arg(box.boxType()) };
     if (const auto *imgy = dynamic_cast<const ZImgyBox *>(&box))
         parts << QStringLiteral("saved '%1'").arg(imgy->savedTime());
-    const auto times = [](const ZInChannel &channel) {
-        QStringList list;
-        for (const double t : channel.times())
-            list << number(t);
-        return list.join(QLatin1Char(','));
+    const auto integer = [](auto n) {
+        return QString::number(n);
     };
-    for (const ZAnalogIn *c : box.analogIns()) {
-        QStringList coefs, volts;
-        for (const double k : c->coefs())
-            coefs << number(k);
-        for (const double v : c->volts())
-            volts << number(v);
-        parts << QStringLiteral("AI%1 [%2] t %3 v %4")
-                     .arg(channelOf(c->id()) + 1)
-                     .arg(coefs.join(QLatin1Char(',')), times(*c), volts.join(QLatin1Char(',')));
-    }
-    for (const ZDigitIn *c : box.digitIns()) {
-        QStringList statuses;
-        for (const bool s : c->statuses())
-            statuses << QString::number(s);
-        parts << QStringLiteral("DI%1 t %2 s %3")
-                     .arg(channelOf(c->id()) + 1)
-                     .arg(times(*c), statuses.join(QLatin1Char(',')));
-    }
-    for (const ZEdgeCnt *c : box.edgeCnts()) {
-        QStringList counts;
-        for (const quint32 n : c->counts())
-            counts << QString::number(n);
-        parts << QStringLiteral("CN%1 t %2 n %3")
-                     .arg(channelOf(c->id()) + 1)
-                     .arg(times(*c), counts.join(QLatin1Char(',')));
-    }
+    const auto head = [](const char *kind, const ZInChannel *c) {
+        return QStringLiteral("%1%2").arg(QLatin1String(kind)).arg(channelOf(c->id()) + 1);
+    };
+    for (const ZAnalogIn *c : box.analogIns())
+        parts << QStringLiteral("%1 [%2] t %3 v %4")
+                     .arg(head("AI", c), joined(c->coefs(), number), joined(c->times(), number),
+                          joined(c->volts(), number));
+    for (const ZDigitIn *c : box.digitIns())
+        parts << QStringLiteral("%1 t %2 s %3")
+                     .arg(head("DI", c), joined(c->times(), number),
+                          joined(c->statuses(), integer));
+    for (const ZEdgeCnt *c : box.edgeCnts())
+        parts << QStringLiteral("%1 t %2 n %3")
+                     .arg(head("CN", c), joined(c->times(), number), joined(c->counts(), integer));
     return parts.join(QStringLiteral(" | "));
 }
 
@@ -159,17 +151,16 @@ class TestProjectFile : public QObject
 private slots:
     void initTestCase();
     void writesTheGoldenFile();
-    void boxWithoutSamples();
     void roundTripIsExact_data();
     void roundTripIsExact();
-    void savedTimeRoundTrips();
     void savingWhileSamplesArrive();
     void badInput_data();
     void badInput();
     void truncatedCopies();
     void fastScannerAgreesWithQt_data();
     void fastScannerAgreesWithQt();
-    void saveProjectCommand();
+    void saveCommands_data();
+    void saveCommands();
     void failedCommitKeepsTheOldFile_data();
     void failedCommitKeepsTheOldFile();
     void openProjectCommand();
@@ -186,16 +177,10 @@ void TestProjectFile::initTestCase()
 
 void TestProjectFile::writesTheGoldenFile()
 {
-    const auto box = sampleBox();
     const QByteArray golden = readAll(goldenPath());
     QVERIFY(!golden.isEmpty());
-    QCOMPARE(written(*box, QStringLiteral("6/1/24 9:30 AM")), golden);
-}
-
-void TestProjectFile::boxWithoutSamples()
-{
-    const ZRealBox box(nullptr, 3);
-    QCOMPARE(written(box, QStringLiteral("t")),
+    QCOMPARE(written(*sampleBox(), QStringLiteral("6/1/24 9:30 AM")), golden);
+    QCOMPARE(written(ZRealBox(nullptr, 3), QStringLiteral("t")),
              QByteArray("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
                         "<Quoravi version=\"2.2.1\" boxType=\"3\" savedTime=\"t\">\n"
                         " <sampledData/>\n"
@@ -206,21 +191,26 @@ void TestProjectFile::roundTripIsExact_data()
 {
     QTest::addColumn<QVector<double>>("times");
     QTest::addColumn<QVector<double>>("coefs");
+    QTest::addColumn<QString>("savedTime");
 
     QTest::newRow("milliseconds") << QVector<double> { 0.001, 0.002, 0.003, 1234.567 }
-                                  << QVector<double> { 0, 1, 0, 0, 0, 0 };
+                                  << QVector<double> { 0, 1, 0, 0, 0, 0 }
+                                  << QStringLiteral("2024/6/1 \u4e0a\u53489:30");
     QTest::newRow("awkward values")
         << QVector<double> { 1e-5, 0.1 + 0.2, 12345.25, 1e6, 123456789.123, 1e17 }
-        << QVector<double> { 0.1 + 0.2, 1.0 / 3.0, -2e-5, 1e17, 6.02214076e23, -1e-300 };
+        << QVector<double> { 0.1 + 0.2, 1.0 / 3.0, -2e-5, 1e17, 6.02214076e23, -1e-300 }
+        << QStringLiteral("a<b & \"c\" > 'd'");
     // Stored times moved forward by the append rule must not move again when reopened.
-    QTest::newRow("moved forward") << QVector<double> { 1.0, 1.0, 0.5, 1.0 / 3.0, 2.0 }
-                                   << QVector<double> { 1, 2, 3, 4, 5, 6 };
+    QTest::newRow("moved forward")
+        << QVector<double> { 1.0, 1.0, 0.5, 1.0 / 3.0, 2.0 } << QVector<double> { 1, 2, 3, 4, 5, 6 }
+        << QStringLiteral("tab\there, line\nbreak");
 }
 
 void TestProjectFile::roundTripIsExact()
 {
     QFETCH(QVector<double>, times);
     QFETCH(QVector<double>, coefs);
+    QFETCH(QString, savedTime);
 
     ZRealBox box(nullptr, 10);
     ZAnalogIn *ai = box.analogIns()[13];
@@ -236,11 +226,12 @@ void TestProjectFile::roundTripIsExact()
         cn->append(&t, &raw, 1);
     }
 
-    const QByteArray bytes = written(box, QStringLiteral("now"));
+    const QByteArray bytes = written(box, savedTime);
     for (const auto &result : { readBytes(bytes), readBytesWithQt(bytes) }) {
         QCOMPARE(result.outcome, ZProjectReadResult::Opened);
         const ZImgyBox &read = *result.box;
         QCOMPARE(read.boxType(), 10);
+        QCOMPARE(read.savedTime(), savedTime);
         QCOMPARE(read.analogIns().size(), std::size_t(1));
         const ZAnalogIn *back = read.analogIns()[0];
         QCOMPARE(back->id(), ai->id());
@@ -260,19 +251,6 @@ void TestProjectFile::roundTripIsExact()
             QCOMPARE(read.digitIns()[0]->statuses()[k], di->statuses()[k]);
             QCOMPARE(read.edgeCnts()[0]->counts()[k], cn->counts()[k]);
         }
-    }
-}
-
-void TestProjectFile::savedTimeRoundTrips()
-{
-    ZRealBox box(nullptr, 1);
-    appendVolts(box.analogIns()[0], { { 1.0, 1.0 } });
-    for (const QString &text :
-         { QStringLiteral("2024/6/1 \u4e0a\u53489:30"), QStringLiteral("a<b & \"c\" > 'd'"),
-           QStringLiteral("tab\there, line\nbreak") }) {
-        const auto result = readBytes(written(box, text));
-        QCOMPARE(result.outcome, ZProjectReadResult::Opened);
-        QCOMPARE(result.box->savedTime(), text);
     }
 }
 
@@ -531,55 +509,73 @@ void TestProjectFile::fastScannerAgreesWithQt()
     QCOMPARE(fastEvents.events, qtEvents.events);
 }
 
-void TestProjectFile::saveProjectCommand()
+void TestProjectFile::saveCommands_data()
 {
+    QTest::addColumn<bool>("project");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("succeeded");
+    QTest::addColumn<QString>("failed");
+    QTest::addColumn<QByteArray>("afterDate"); // what the file holds after the date
+    QTest::newRow("project") << true << "Project"
+                             << "Save Project succeeded."
+                             << "Save Project failed." << QByteArray("\">\n <sampledData>\n");
+    QTest::newRow("data") << false << "Data"
+                          << "Save Data succeeded"
+                          << "Save Data failed because of limits of authority."
+                          << QByteArray("\nanalogChannel\t2\ntime(seconds)\tvoltage(volts)\t"
+                                        "funcValue\n0.5\t2\t2\n");
+}
+
+void TestProjectFile::saveCommands()
+{
+    QFETCH(bool, project);
+    QFETCH(QString, kind);
+    QFETCH(QString, failed);
+    QFETCH(QByteArray, afterDate);
     ZAppObservable app(noBridge());
-    app.setBoxType(8);
-    const auto source = sampleBox();
-    for (int i = 0; i < 4; ++i) {
-        const ZAnalogIn *from = source->analogIns()[std::size_t(i)];
-        ZAnalogIn *to = app.activeBox()->analogIns()[std::size_t(i)];
-        to->setCoefs(from->coefs());
-        for (std::size_t k = 0; k < from->sampleCount(); ++k)
-            to->appendVolts(&from->times()[k], &from->volts()[k], 1);
-    }
+    app.setBoxType(1);
+    appendVolts(app.activeBox()->analogIns()[1], { { 0.5, 2.0 } });
     const QDateTime when(QDate(2024, 6, 1), QTime(9, 30));
     ZProjectCommands commands(app);
     commands.setClock([&] { return when; });
     QStringList statuses;
     commands.setStatusSink([&](const QString &text) { statuses << text; });
+    const auto save = [&](const QString &file) {
+        return project ? commands.saveProject(file) : commands.saveData(file);
+    };
 
-    const QString file = m_dir.filePath(QStringLiteral("saved.xml"));
-    ZCommandOutcome outcome = commands.saveProject(file);
+    const QString file = m_dir.filePath(QStringLiteral("saved-%1").arg(kind));
+    ZCommandOutcome outcome = save(file);
     QVERIFY(outcome.succeeded);
     QCOMPARE(outcome.message, ZCommandOutcome::NoMessage);
-    QCOMPARE(outcome.statusText, QStringLiteral("Save Project succeeded."));
-    QCOMPARE(statuses, QStringList { QStringLiteral("Saving Project to %1...").arg(file) });
-    QVERIFY(readAll(file).contains(QByteArray("savedTime=\"") + savedTimeText(when).toUtf8()
-                                   + "\">\n <sampledData>\n"));
+    QTEST(outcome.statusText, "succeeded");
+    QCOMPARE(statuses, QStringList { QStringLiteral("Saving %1 to %2...").arg(kind, file) });
+    const QByteArray dated = savedTimeText(when).toUtf8() + afterDate;
+    QVERIFY2(project ? readAll(file).contains(dated) : readAll(file) == dated, readAll(file));
 
     // The folder does not exist: the system's reason, no file.
-    statuses.clear();
-    const QString nowhere = m_dir.filePath(QStringLiteral("missing/saved.xml"));
-    outcome = commands.saveProject(nowhere);
+    const QString nowhere = m_dir.filePath(QStringLiteral("missing/saved"));
+    outcome = save(nowhere);
     QVERIFY(!outcome.succeeded);
     QCOMPARE(outcome.message, ZCommandOutcome::WarningMessage);
-    QCOMPARE(outcome.messageTitle, QStringLiteral("Save Project"));
+    QCOMPARE(outcome.messageTitle, QStringLiteral("Save %1").arg(kind));
     QCOMPARE(outcome.messageText,
-             QStringLiteral("Can't Save Project to %1:\nNo such file or directory.").arg(nowhere));
-    QCOMPARE(outcome.statusText, QStringLiteral("Save Project failed."));
-    QVERIFY(statuses.isEmpty());
+             QStringLiteral("Can't Save %1 to %2:\nNo such file or directory.").arg(kind, nowhere));
+    QCOMPARE(outcome.statusText, failed);
 
     // A write that fails half-way is a failure, and the previous file survives.
+    ZAnalogIn *ai = app.activeBox()->analogIns()[0];
+    for (int i = 0; i < 20000; ++i)
+        appendVolts(ai, { { i * 0.001, i * 1e-4 } });
     const QByteArray before = readAll(file);
     {
-        FileSizeLimit limit(200);
-        outcome = commands.saveProject(file);
+        FileSizeLimit limit(100000);
+        outcome = save(file);
     }
     QVERIFY(!outcome.succeeded);
     QCOMPARE(outcome.messageText,
-             QStringLiteral("Can't Save Project to %1:\nFile too large.").arg(file));
-    QCOMPARE(outcome.statusText, QStringLiteral("Save Project failed."));
+             QStringLiteral("Can't Save %1 to %2:\nFile too large.").arg(kind, file));
+    QCOMPARE(outcome.statusText, failed);
     QCOMPARE(readAll(file), before);
 }
 
@@ -654,35 +650,31 @@ void TestProjectFile::openProjectCommand()
     ZProjectCommands commands(app);
     QStringList statuses;
     commands.setStatusSink([&](const QString &text) { statuses << text; });
-    const auto boxes = [&] {
-        return app.boxes().size();
-    };
-
-    const QString missing = m_dir.filePath(QStringLiteral("missing.xml"));
-    ZCommandOutcome outcome = commands.openProject(missing);
-    QCOMPARE(outcome.statusText, QStringLiteral("Open Project failed because of reading failure."));
-    QCOMPARE(outcome.message, ZCommandOutcome::NoMessage);
-    QCOMPARE(statuses, QStringList { QStringLiteral("Reading from %1...").arg(missing) });
-    outcome = commands.openProject(m_dir.path());
-    QCOMPARE(outcome.statusText, QStringLiteral("Open Project failed because of reading failure."));
-
     const QString broken = m_dir.filePath(QStringLiteral("broken.xml"));
-    writeAll(broken, readAll(goldenPath()).left(300));
-    outcome = commands.openProject(broken);
-    QVERIFY(!outcome.succeeded);
-    QCOMPARE(outcome.statusText,
-             QStringLiteral("Open Project failed because of file of invalid format."));
-
     const QString old = m_dir.filePath(QStringLiteral("old.xml"));
+    writeAll(broken, readAll(goldenPath()).left(300));
     writeAll(old, "<?xml version=\"1.0\"?>\n<Quoravi version=\"1.9\"><sampledData/></Quoravi>\n");
-    outcome = commands.openProject(old);
-    QVERIFY(!outcome.succeeded);
-    QCOMPARE(outcome.message, ZCommandOutcome::PlainMessage);
-    QCOMPARE(outcome.messageText,
-             QStringLiteral("Please choose project file saved by Quoravi of the current Version!"));
-    QCOMPARE(outcome.statusText,
-             QStringLiteral("Open Project failed because of unmatched version."));
-    QCOMPARE(boxes(), std::size_t(1));
+    const QString reading = QStringLiteral("Open Project failed because of reading failure.");
+    const QList<QPair<QString, QString>> failures {
+        { m_dir.filePath(QStringLiteral("missing.xml")), reading },
+        { m_dir.path(), reading },
+        { broken, QStringLiteral("Open Project failed because of file of invalid format.") },
+        { old, QStringLiteral("Open Project failed because of unmatched version.") },
+    };
+    for (const auto &[file, status] : failures) {
+        statuses.clear();
+        const ZCommandOutcome outcome = commands.openProject(file);
+        QVERIFY(!outcome.succeeded);
+        QCOMPARE(outcome.statusText, status);
+        QCOMPARE(statuses.first(), QStringLiteral("Reading from %1...").arg(file));
+        QCOMPARE(outcome.message,
+                 file == old ? ZCommandOutcome::PlainMessage : ZCommandOutcome::NoMessage);
+        if (file == old)
+            QCOMPARE(outcome.messageText,
+                     QStringLiteral("Please choose project file saved by "
+                                    "Quoravi of the current Version!"));
+    }
+    QCOMPARE(app.boxes().size(), std::size_t(1));
 
     // Each opening adds a playback box, also for the same file; failed readings, and a
     // first reading left to QXmlStreamReader, used up no identifier.
@@ -693,10 +685,9 @@ void TestProjectFile::openProjectCommand()
     QCOMPARE(app.boxes().back()->id(), firstId);
     statuses.clear();
     for (std::size_t n = 3; n <= 4; ++n) {
-        outcome = commands.openProject(goldenPath());
-        QVERIFY(outcome.succeeded);
+        const ZCommandOutcome outcome = commands.openProject(goldenPath());
         QCOMPARE(outcome.statusText, QStringLiteral("Open Project succeeded."));
-        QCOMPARE(boxes(), n);
+        QCOMPARE(app.boxes().size(), n);
         QCOMPARE(app.boxes()[n - 1]->id(), firstId + int(n) - 2);
         QCOMPARE(app.activeBox(), app.boxes()[0]);
         QCOMPARE(describe(*app.boxes()[n - 1]),

@@ -127,18 +127,18 @@ void TestSettings::keyPathsAndTypes()
         rig.settings->saveAll();
 
         // The values are held with the types they were written with.
-        const ZSettings &s = *rig.settings;
-        QCOMPARE(s.value("boxType").userType(), int(QMetaType::Int));
-        QCOMPARE(s.value("startTrigger").userType(), int(QMetaType::Int));
-        QCOMPARE(s.value("duration").userType(), int(QMetaType::Double));
-        QCOMPARE(s.value("UX-100/AngIn/size").userType(), int(QMetaType::Int));
-        QCOMPARE(s.value("UX-100/AngIn/2/selected").userType(), int(QMetaType::Bool));
-        QCOMPARE(s.value("UX-100/AngIn/2/interval").userType(), int(QMetaType::Double));
-        QCOMPARE(s.value("UX-100/AngIn/2/range").userType(), int(QMetaType::Int));
-        QCOMPARE(s.value("UX-100/AngIn/2/showType").userType(), int(QMetaType::Int));
-        QCOMPARE(s.value("UX-100/AngIn/2/coef5").userType(), int(QMetaType::Double));
-        QCOMPARE(s.value("UX-100/DgtOut/1/status").userType(), int(QMetaType::Bool));
-        QCOMPARE(s.value("UX-100/DgtOut/1/dutyRatio").userType(), int(QMetaType::UInt));
+        const QList<QPair<const char *, int>> types {
+            { "boxType", QMetaType::Int },
+            { "duration", QMetaType::Double },
+            { "UX-100/AngIn/size", QMetaType::Int },
+            { "UX-100/AngIn/2/selected", QMetaType::Bool },
+            { "UX-100/AngIn/2/interval", QMetaType::Double },
+            { "UX-100/AngIn/2/range", QMetaType::Int },
+            { "UX-100/AngIn/2/coef5", QMetaType::Double },
+            { "UX-100/DgtOut/1/dutyRatio", QMetaType::UInt },
+        };
+        for (const auto &[key, type] : types)
+            QVERIFY2(rig.settings->value(key).userType() == type, key);
     }
     const QByteArray text = readAll(file);
     QVERIFY(text.startsWith("[General]\n"));
@@ -356,47 +356,36 @@ void TestSettings::restartRestoresTheConfiguration()
 void TestSettings::storedValuesPassTheModelChecks_data()
 {
     QTest::addColumn<QByteArray>("stored");
-    QTest::addColumn<QString>("expected");
-
+    QTest::addColumn<QString>("expected"); // interval range coef0 coef1 | duty mode
     QTest::newRow("text as interval")
-        << QByteArray("AngIn\\1\\interval=abc") << QStringLiteral("interval 3.125");
-    QTest::newRow("unsupported range")
-        << QByteArray("AngIn\\1\\range=3") << QStringLiteral("range 8");
-    QTest::newRow("text as range")
-        << QByteArray("AngIn\\1\\range=abc") << QStringLiteral("range 8");
+        << QByteArray("AngIn\\1\\interval=abc") << "3.125 8 0 1 | 50 1";
+    QTest::newRow("unsupported range") << QByteArray("AngIn\\1\\range=3") << "1000 8 0 1 | 50 1";
+    QTest::newRow("text as range") << QByteArray("AngIn\\1\\range=abc") << "1000 8 0 1 | 50 1";
     QTest::newRow("coefficient not finite")
-        << QByteArray("AngIn\\1\\coef0=nan\nAngIn\\1\\coef1=4") << QStringLiteral("coefs 0 4");
-    QTest::newRow("duty ratio zero")
-        << QByteArray("DgtOut\\1\\dutyRatio=0") << QStringLiteral("duty 1");
+        << QByteArray("AngIn\\1\\coef0=nan\nAngIn\\1\\coef1=4") << "1000 8 0 4 | 50 1";
+    QTest::newRow("duty ratio zero") << QByteArray("DgtOut\\1\\dutyRatio=0") << "1000 8 0 1 | 1 1";
     QTest::newRow("duty ratio beyond 16 bits")
-        << QByteArray("DgtOut\\1\\dutyRatio=70000") << QStringLiteral("duty 99");
+        << QByteArray("DgtOut\\1\\dutyRatio=65537") << "1000 8 0 1 | 99 1"; // not 1
     QTest::newRow("out mode outside the mask")
-        << QByteArray("DgtOut\\1\\outMode=4") << QStringLiteral("mode 1");
+        << QByteArray("DgtOut\\1\\outMode=4") << "1000 8 0 1 | 50 1";
 }
 
 void TestSettings::storedValuesPassTheModelChecks()
 {
     QFETCH(QByteArray, stored);
-    QFETCH(QString, expected);
-
     const QString file = path(QStringLiteral("odd.ini"));
     writeAll(file, "[General]\nboxType=4\n\n[UX-103]\n" + stored + "\n");
     Rig rig(file);
     const ZAnalogIn *ai = rig.box().analogIns()[0];
     const ZDigitOut *out = rig.box().digitOuts()[0];
-    const QString actual = expected.section(QLatin1Char(' '), 0, 0);
-    QString seen;
-    if (actual == QLatin1String("interval"))
-        seen = QStringLiteral("interval %1").arg(ai->interval());
-    else if (actual == QLatin1String("range"))
-        seen = QStringLiteral("range %1").arg(ai->range());
-    else if (actual == QLatin1String("coefs"))
-        seen = QStringLiteral("coefs %1 %2").arg(ai->coefs()[0]).arg(ai->coefs()[1]);
-    else if (actual == QLatin1String("duty"))
-        seen = QStringLiteral("duty %1").arg(out->dutyRatio());
-    else
-        seen = QStringLiteral("mode %1").arg(out->outMode());
-    QCOMPARE(seen, expected);
+    QTEST(QStringLiteral("%1 %2 %3 %4 | %5 %6")
+              .arg(ai->interval())
+              .arg(ai->range())
+              .arg(ai->coefs()[0])
+              .arg(ai->coefs()[1])
+              .arg(out->dutyRatio())
+              .arg(out->outMode()),
+          "expected");
 }
 
 void TestSettings::settingsOfAnotherKindLeaveTheChannelAlone()
