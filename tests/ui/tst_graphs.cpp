@@ -1,11 +1,9 @@
 #include "device/zclock.h"
-#include "model/zanalogin.h"
-#include "model/zdigitin.h"
-#include "model/zedgecnt.h"
 #include "ui/zcurvedata.h"
 #include "ui/zgraphkinds.h"
 #include "ui/zseriescurve.h"
 #include "ui/zuiresources.h"
+#include "uitestutil.h"
 
 #include <qwt_painter.h>
 #include <qwt_plot.h>
@@ -271,23 +269,15 @@ void TestGraphs::titlesAndColours_data()
     QTest::addColumn<int>("number");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QColor>("colour");
-    QTest::newRow("analog 1") << int(AnalogInKind) << 0
-                              << "<font size=4 color=darkGreen>Analog Input Channel 1</font>"
-                              << QColor(Qt::darkGreen);
     QTest::newRow("analog 8") << int(AnalogInKind) << 7
                               << "<font size=4 color=darkGray>Analog Input Channel 8</font>"
                               << QColor(Qt::darkGray);
     QTest::newRow("analog 9") << int(AnalogInKind) << 8
                               << "<font size=4 color=black>Analog Input Channel 9</font>"
                               << QColor(Qt::cyan);
-    QTest::newRow("digital 2") << int(DigitInKind) << 1
-                               << "<font size=4 color=green>Digit Input Channel 2</font>"
-                               << QColor(Qt::green);
     QTest::newRow("digital 6") << int(DigitInKind) << 5
                                << "<font size=4 color=black>Digit Input Channel 6</font>"
                                << QColor(Qt::red);
-    QTest::newRow("counter 9") << int(EdgeCntKind) << 8
-                               << "<font size=4 color=black>Counter 9</font>" << QColor(Qt::cyan);
     QTest::newRow("counter 21") << int(EdgeCntKind) << 20
                                 << "<font size=4 color=black>Counter 21</font>"
                                 << QColor(Qt::GlobalColor(4));
@@ -299,14 +289,7 @@ void TestGraphs::titlesAndColours()
     QFETCH(int, number);
     QFETCH(QString, title);
     QFETCH(QColor, colour);
-    std::unique_ptr<ZInChannel> channel;
-    const int id = componentId(ZComponentKind(kind), number);
-    if (kind == AnalogInKind)
-        channel = std::make_unique<ZAnalogIn>(id);
-    else if (kind == DigitInKind)
-        channel = std::make_unique<ZDigitIn>(id);
-    else
-        channel = std::make_unique<ZEdgeCnt>(id);
+    auto channel = makeInChannel(kind, number);
     std::unique_ptr<ZGraphDspr> graph(createGraphDspr(channel.get(), nullptr));
     QVERIFY(graph);
     QCOMPARE(graph->plot()->title().text(), title);
@@ -336,9 +319,6 @@ void TestGraphs::otherKindGetsPlaceholderOnly()
     appendSamples(channel, 5);
     ZGraphVolt graph;
     graph.attach(&channel);
-    QVERIFY(graph.plot());
-    QVERIFY(!graph.curveData());
-    QCOMPARE(graph.curve()->dataSize(), size_t(1));
     appendSamples(channel, 5);
     QVERIFY(!graph.curveData());
     QVERIFY(!createGraphDspr(nullptr, nullptr));
