@@ -246,11 +246,9 @@ class TestMainWindow : public QObject
 private slots:
     void initTestCase();
     void init();
-    void startUpWithoutADeviceType();
     void endToEndOnTheSimulatedBox();
     void startWithoutABox();
     void boxLostDuringARun();
-    void fileDialogs();
     void fileErrors_data();
     void fileErrors();
     void aboutBox();
@@ -280,24 +278,6 @@ void TestMainWindow::init()
     QSettings(QStringLiteral("Tebor"), QStringLiteral("Quoravi")).clear();
 }
 
-void TestMainWindow::startUpWithoutADeviceType()
-{
-    Rig rig;
-    QCOMPARE(rig.window.windowTitle(), QStringLiteral("Quoravi-2.2.1"));
-    QStringList texts;
-    for (QAction *action : rig.window.toolBar()->actions()) {
-        texts << action->text();
-        QVERIFY2(!action->icon().isNull(), qPrintable(action->text()));
-    }
-    QCOMPARE(texts,
-             QStringList({ "Exit", "Open Project", "Save Project", "Save Data", "Load Settings",
-                           "Save Settings", "Start", "Stop", "About" }));
-    QCOMPARE(rig.available(), QStringLiteral("xoa"));
-    rig.app().setBoxType(UX107);
-    rig.app().setBoxType(0);
-    QCOMPARE(rig.available(), QStringLiteral("xoa"));
-}
-
 // The whole road on the simulated box: configure, run, save project and data, open the
 // project again, save the settings and load them into a fresh window.
 void TestMainWindow::endToEndOnTheSimulatedBox()
@@ -308,6 +288,15 @@ void TestMainWindow::endToEndOnTheSimulatedBox()
     {
         Rig rig;
         rig.window.show();
+        QCOMPARE(rig.window.windowTitle(), QStringLiteral("Quoravi-2.2.1"));
+        QStringList texts;
+        for (QAction *action : rig.window.toolBar()->actions()) {
+            texts << action->text();
+            QVERIFY2(!action->icon().isNull(), qPrintable(action->text()));
+        }
+        QCOMPARE(texts,
+                 QStringList({ "Exit", "Open Project", "Save Project", "Save Data", "Load Settings",
+                               "Save Settings", "Start", "Stop", "About" }));
         QCOMPARE(rig.available(), QStringLiteral("xoa"));
         rig.configureRun();
         QCOMPARE(rig.available(), QStringLiteral("xolsSa"));
@@ -320,6 +309,30 @@ void TestMainWindow::endToEndOnTheSimulatedBox()
         QCOMPARE(rig.status(), QStringLiteral("Sampling finished."));
         QCOMPARE(rig.available(), QStringLiteral("xopdlsSa"));
         QVERIFY(rig.window.hasUnsavedSamples());
+
+        // Each command asks once, in the current directory; a cancelled dialog ends it
+        // silently. Columns: command, save dialog, caption, filter.
+        const QList<std::tuple<QString, bool, QString, QString>> commands {
+            { "Open Project", false, "Open Project", "Quoravi Project (*.xml)" },
+            { "Save Project", true, "Save", "Quoravi Project (*.xml)" },
+            { "Save Data", true, "Save Data", "Quoravi Data (*.txt)" },
+            { "Load Settings", false, "Load Settings", "Quoravi Settings (*.ini)" },
+            { "Save Settings", true, "Save Settings", "Quoravi Settings (*.ini)" },
+        };
+        rig.window.statusBar()->clearMessage();
+        for (const auto &[command, save, caption, filter] : commands) {
+            rig.requests.clear();
+            rig.trigger(command);
+            QCOMPARE(rig.requests.size(), 1);
+            QCOMPARE(rig.requests[0].save, save);
+            QCOMPARE(rig.requests[0].caption, caption);
+            QCOMPARE(rig.requests[0].filter, filter);
+            QCOMPARE(rig.requests[0].directory, QDir::currentPath());
+            QCOMPARE(rig.status(), QString());
+            QVERIFY(rig.shown.isEmpty());
+            QCOMPARE(rig.app().boxes().size(), std::size_t(1));
+            QVERIFY(rig.window.hasUnsavedSamples());
+        }
 
         rig.answers = { project };
         rig.trigger(QStringLiteral("Save Project"));
@@ -400,6 +413,8 @@ void TestMainWindow::startWithoutABox()
     QCOMPARE(rig.available(), before);
     QVERIFY(!rig.app().isSampling());
     QVERIFY(rig.shown.isEmpty());
+    rig.app().setBoxType(0);
+    QCOMPARE(rig.available(), QStringLiteral("xoa"));
 }
 
 // A box pulled during a run ends it; the status bar says why, after "Sampling finished.",
@@ -419,39 +434,6 @@ void TestMainWindow::boxLostDuringARun()
              qPrintable(rig.status()));
     QCOMPARE(rig.available(), QStringLiteral("xopdlsSa"));
     QVERIFY(rig.window.hasUnsavedSamples());
-}
-
-// Each command asks once, in the current directory; a cancelled dialog ends it silently.
-void TestMainWindow::fileDialogs()
-{
-    Rig rig;
-    rig.configureRun();
-    rig.window.show();
-    QVERIFY(rig.runUntilSamples());
-    rig.window.statusBar()->clearMessage();
-    const std::size_t boxes = rig.app().boxes().size();
-
-    // command, save dialog, caption, filter
-    const QList<std::tuple<QString, bool, QString, QString>> commands {
-        { "Open Project", false, "Open Project", "Quoravi Project (*.xml)" },
-        { "Save Project", true, "Save", "Quoravi Project (*.xml)" },
-        { "Save Data", true, "Save Data", "Quoravi Data (*.txt)" },
-        { "Load Settings", false, "Load Settings", "Quoravi Settings (*.ini)" },
-        { "Save Settings", true, "Save Settings", "Quoravi Settings (*.ini)" },
-    };
-    for (const auto &[command, save, caption, filter] : commands) {
-        rig.requests.clear();
-        rig.trigger(command);
-        QCOMPARE(rig.requests.size(), 1);
-        QCOMPARE(rig.requests[0].save, save);
-        QCOMPARE(rig.requests[0].caption, caption);
-        QCOMPARE(rig.requests[0].filter, filter);
-        QCOMPARE(rig.requests[0].directory, QDir::currentPath());
-        QCOMPARE(rig.status(), QString());
-        QVERIFY(rig.shown.isEmpty());
-        QCOMPARE(rig.app().boxes().size(), boxes);
-        QVERIFY(rig.window.hasUnsavedSamples());
-    }
 }
 
 void TestMainWindow::fileErrors_data()
