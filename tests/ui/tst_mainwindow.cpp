@@ -225,18 +225,6 @@ bool writeFile(const QString &fileName, const QByteArray &content)
     return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
 }
 
-std::size_t countOf(const ZBox &box, int kind, int index)
-{
-    switch (kind) {
-    case 0:
-        return box.analogIns()[std::size_t(index)]->sampleCount();
-    case 1:
-        return box.digitIns()[std::size_t(index)]->sampleCount();
-    default:
-        return box.edgeCnts()[std::size_t(index)]->sampleCount();
-    }
-}
-
 } // namespace
 
 class TestMainWindow : public QObject
@@ -349,9 +337,6 @@ void TestMainWindow::endToEndOnTheSimulatedBox()
         QCOMPARE(rig.app().boxes().size(), std::size_t(2));
         const ZBox &playback = *rig.app().boxes()[1];
         QCOMPARE(playback.analogIns().size(), std::size_t(2));
-        QCOMPARE(countOf(playback, 0, 0), countOf(rig.box(), 0, 0));
-        QCOMPARE(countOf(playback, 0, 1), countOf(rig.box(), 0, 1));
-        QCOMPARE(countOf(playback, 2, 0), countOf(rig.box(), 2, 0));
         // The "Playback 1" page shows what the run took: the same last readings as the
         // live page and, with its graph shown, every sample.
         const QList<QPair<ZInChannel *, ZInChannel *>> shownAndTaken {
@@ -362,6 +347,7 @@ void TestMainWindow::endToEndOnTheSimulatedBox()
         for (const auto &[shown, taken] : shownAndTaken) {
             const ZLastDspr *strip = rig.panelOf<ZLastDspr>(shown);
             const ZLastDspr *liveStrip = rig.panelOf<ZLastDspr>(taken);
+            QCOMPARE(shown->sampleCount(), taken->sampleCount());
             QVERIFY(strip && strip != liveStrip);
             QVERIFY(strip->timeField()->text() != QLatin1String("0"));
             QCOMPARE(strip->timeField()->text(), liveStrip->timeField()->text());
@@ -600,7 +586,7 @@ void TestMainWindow::closePrompt()
         QCOMPARE(rig.requests[0].caption, QStringLiteral("Save"));
         const ZProjectReadResult read = readProjectFile(fileName);
         QCOMPARE(read.outcome, ZProjectReadResult::Opened);
-        QCOMPARE(countOf(*read.box, 2, 0), countOf(rig.box(), 2, 0));
+        QCOMPARE(read.box->edgeCnts()[0]->sampleCount(), rig.box().edgeCnts()[0]->sampleCount());
     }
 }
 
