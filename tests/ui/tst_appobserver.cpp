@@ -26,6 +26,7 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTreeWidget>
@@ -111,6 +112,7 @@ private slots:
     void boxPageGroups_data();
     void boxPageGroups();
     void boxPageTabsAndOrphan();
+    void settingsPageScrolls();
     void playbackPage();
 };
 
@@ -542,6 +544,20 @@ void TestAppObserver::boxPageTabsAndOrphan()
     QVERIFY(!orphan.subject());
     QVERIFY(!orphan.tabs());
     QVERIFY(orphan.findChildren<ZInChlCfgr *>().isEmpty());
+}
+
+// A box with more rows than fit: the page scrolls, nothing is squeezed to fit.
+void TestAppObserver::settingsPageScrolls()
+{
+    ZRealBox box(nullptr, 10);
+    ZBoxCfgr page;
+    page.attach(&box);
+    page.resize(900, 300);
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    QVERIFY(page.verticalScrollBar()->maximum() > 0);
+    for (const ZInChlCfgr *row : page.findChildren<ZInChlCfgr *>())
+        QVERIFY(row->height() >= row->sizeHint().height());
 }
 
 // A playback page: no settings, the project information, then only the lists it holds.
