@@ -45,7 +45,7 @@ private slots:
     void rangeComboFromMask_data();
     void rangeComboFromMask();
     void maskChangeRebuildsRangeCombo();
-    void inputRowBuiltDuringARunStartsLocked();
+    void rowsBuiltDuringARunStartLocked();
     void wrongKindBuildsNothing();
     void outputEditorsFollowTheMode_data();
     void outputEditorsFollowTheMode();
@@ -214,8 +214,9 @@ void TestChlCfgr::maskChangeRebuildsRangeCombo()
 }
 
 // The rows of a running box lock and unlock with it (see the app observer test); a row
-// built during the run must start locked, and its Select box must follow the model.
-void TestChlCfgr::inputRowBuiltDuringARunStartsLocked()
+// built during the run must start locked but for the output value, and a Select box must
+// follow the model.
+void TestChlCfgr::rowsBuiltDuringARunStartLocked()
 {
     ZAnalogIn channel(componentId(AnalogInKind, 0));
     channel.setSampling(true);
@@ -228,6 +229,16 @@ void TestChlCfgr::inputRowBuiltDuringARunStartsLocked()
     QVERIFY(!isEditable(select));
     typeInto(rate, "250");
     QCOMPARE(channel.interval(), 1000.0);
+
+    ZDigitOut output(nullptr, componentId(DigitOutKind, 0));
+    output.setOutMode(OutPwm);
+    output.setSampling(true);
+    ZOutChlCfgr outputRow;
+    outputRow.attach(&output);
+    QVERIFY(!isEditable(outputRow.findChild<ZOutModeCfgr *>()->modeCombo()));
+    QVERIFY(!isEditable(outputRow.findChild<ZItvlCfgr *>()->rateField()));
+    QVERIFY(!isEditable(outputRow.findChild<ZDtyRtoCfgr *>()->dutyRatioField()));
+    QVERIFY(isEditable(outputRow.findChild<ZValueCfgr *>()->statusCombo()));
 
     channel.setSampling(false);
     channel.setSelected(true);
