@@ -5,13 +5,18 @@
 #include "device/zsimulatedbridge.h"
 #include "ui/zappcfgr.h"
 #include "ui/zappobserver.h"
+#include "ui/zboxcfgr.h"
+#include "ui/zboxdspr.h"
+#include "ui/zboxinfo.h"
 #include "ui/zboxobserver.h"
 #include "ui/zboxtypecfgr.h"
 #include "ui/zdtyrtocfgr.h"
 #include "ui/zdurationcfgr.h"
 #include "ui/zinchlcfgr.h"
+#include "ui/zinchldspr.h"
 #include "ui/zitvlcfgr.h"
 #include "ui/zlineloaddspr.h"
+#include "ui/zoutchlcfgr.h"
 #include "ui/zoutmodecfgr.h"
 #include "ui/zrngcfgr.h"
 #include "ui/zselectedcfgr.h"
@@ -20,7 +25,10 @@
 #include "uitestutil.h"
 
 #include <QCheckBox>
+#include <QGroupBox>
+#include <QScrollBar>
 #include <QStackedWidget>
+#include <QTabWidget>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -89,47 +97,31 @@ class TestAppObserver : public QObject
     Q_OBJECT
 
 private slots:
-    void emptyWithoutBoxes();
-    void typeChangeRebuildsTreeAndPages_data();
     void typeChangeRebuildsTreeAndPages();
     void playbackBoxesAddAndRemove();
-    void selectingAnItemShowsItsPage();
     void builtOnAnExistingModel();
     void modelDeletedFirst();
     void choosersSetAndFollowTheModel();
     void durationTyped_data();
     void durationTyped();
-    void durationFollowsTheModel();
-    void durationShownOnlyForTimeOut_data();
     void durationShownOnlyForTimeOut();
     void lockedDuringARunWithValuesLive();
     void lineLoad_data();
     void lineLoad();
     void lineLoadFollowsTheBox();
+    void boxPageGroups_data();
+    void boxPageGroups();
+    void boxPageTabsAndOrphan();
+    void settingsPageScrolls();
+    void playbackPage();
 };
-
-void TestAppObserver::emptyWithoutBoxes()
-{
-    Rig rig;
-    QVERIFY(rig.view.attach(&rig.app));
-    QCOMPARE(rig.treeLines(), QStringList { "Quoravi:3000" });
-    QCOMPARE(rig.view.pages()->count(), 0);
-    QCOMPARE(rig.view.findChildren<ZAppCfgr *>().size(), 1);
-    QCOMPARE(rig.view.findChild<ZAppCfgr *>()->title(), QString("Overall Settings"));
-}
-
-void TestAppObserver::typeChangeRebuildsTreeAndPages_data()
-{
-    QTest::addColumn<int>("type");
-    QTest::newRow("UX-100") << 1;
-    QTest::newRow("UX-109") << 10;
-}
 
 void TestAppObserver::typeChangeRebuildsTreeAndPages()
 {
-    QFETCH(int, type);
+    const int type = 10;
     Rig rig;
-    rig.view.attach(&rig.app);
+    QVERIFY(rig.view.attach(&rig.app));
+    QCOMPARE(rig.treeLines(), QStringList { "Quoravi:3000" });
     auto *typeCombo = rig.view.findChild<ZBoxTypeCfgr *>()->typeCombo();
 
     typeCombo->setCurrentIndex(type);
@@ -141,7 +133,7 @@ void TestAppObserver::typeChangeRebuildsTreeAndPages()
     QVERIFY(rig.view.tree()->topLevelItem(0)->isExpanded());
 
     // Another type: a new box, a new page for it.
-    const int other = type == 1 ? 2 : 1;
+    const int other = 2;
     rig.app.setBoxType(other);
     QCOMPARE(typeCombo->currentIndex(), other);
     QCOMPARE(rig.view.pages()->count(), 1);
@@ -171,6 +163,12 @@ void TestAppObserver::playbackBoxesAddAndRemove()
     QCOMPARE(rig.pageBoxes(), (QList<const ZBox *> { rig.app.activeBox(), first, second }));
     QCOMPARE(rig.currentItemId(), second->id());
     QCOMPARE(rig.currentPageBox(), second);
+    // The user picks an item; the root shows the first page.
+    QTreeWidgetItem *root = rig.view.tree()->topLevelItem(0);
+    rig.view.tree()->setCurrentItem(root->child(1));
+    QCOMPARE(rig.currentPageBox(), first);
+    rig.view.tree()->setCurrentItem(root);
+    QCOMPARE(rig.view.pages()->currentIndex(), 0);
 
     // Removing one renumbers the rest and selects the first box.
     rig.app.removeBox(first);
@@ -193,23 +191,6 @@ void TestAppObserver::playbackBoxesAddAndRemove()
     QCOMPARE(rig.view.pages()->count(), 0);
 }
 
-void TestAppObserver::selectingAnItemShowsItsPage()
-{
-    Rig rig;
-    rig.view.attach(&rig.app);
-    rig.app.setBoxType(4);
-    ZImgyBox *playback = rig.addPlayback(4);
-    QTreeWidgetItem *root = rig.view.tree()->topLevelItem(0);
-
-    rig.view.tree()->setCurrentItem(root->child(0));
-    QCOMPARE(rig.currentPageBox(), rig.app.activeBox());
-    rig.view.tree()->setCurrentItem(root->child(1));
-    QCOMPARE(rig.currentPageBox(), playback);
-    // The root shows the first page.
-    rig.view.tree()->setCurrentItem(root);
-    QCOMPARE(rig.view.pages()->currentIndex(), 0);
-}
-
 void TestAppObserver::builtOnAnExistingModel()
 {
     Rig rig;
@@ -224,7 +205,14 @@ void TestAppObserver::builtOnAnExistingModel()
     QCOMPARE(rig.currentPageBox(), rig.app.activeBox());
     QCOMPARE(rig.view.findChild<ZBoxTypeCfgr *>()->typeCombo()->currentIndex(), 3);
     QCOMPARE(rig.view.findChild<ZTriggersCfgr *>()->stopCombo()->currentIndex(), 3);
-    QCOMPARE(rig.view.findChild<ZDurationCfgr *>()->durationField()->text(), QString("12.5"));
+    QLineEdit *duration = rig.view.findChild<ZDurationCfgr *>()->durationField();
+    QCOMPARE(duration->text(), QString("12.5"));
+    // As the settings store applies a loaded file; passing through the field keeps the
+    // duration in force, not its rounded form.
+    rig.app.setDuration(1.23456);
+    QCOMPARE(duration->text(), QString("1.235"));
+    passThrough(duration);
+    QCOMPARE(rig.app.duration(), 1.23456);
 
     // Detached, the area lets go of everything it built.
     rig.view.detach(&rig.app);
@@ -257,10 +245,8 @@ void TestAppObserver::choosersSetAndFollowTheModel()
     auto *typeCombo = settings.findChild<ZBoxTypeCfgr *>()->typeCombo();
     auto *triggers = settings.findChild<ZTriggersCfgr *>();
 
-    QStringList types { "Choose One" };
-    for (int type = 1; type <= 10; ++type)
-        types << ZAppObservable::boxTypeName(type);
-    QCOMPARE(comboTexts(typeCombo), types);
+    QCOMPARE(typeCombo->count(), 11);
+    QCOMPARE(typeCombo->itemText(0), QString("Choose One"));
     QCOMPARE(comboTexts(triggers->startCombo()),
              (QStringList { "Manual", "Raising Edge", "Failing Edge" }));
     QCOMPARE(comboTexts(triggers->stopCombo()),
@@ -307,46 +293,20 @@ void TestAppObserver::durationTyped()
     QCOMPARE(editor.durationField()->text(), shown);
 }
 
-void TestAppObserver::durationFollowsTheModel()
-{
-    Rig rig;
-    ZDurationCfgr editor;
-    editor.attach(&rig.app);
-    // As the settings store applies a loaded file.
-    rig.app.setDuration(7.25);
-    QCOMPARE(editor.durationField()->text(), QString("7.25"));
-    rig.app.setDuration(1.23456);
-    QCOMPARE(editor.durationField()->text(), QString("1.235"));
-    // Passing through the field keeps the duration in force, not its rounded form.
-    passThrough(editor.durationField());
-    QCOMPARE(rig.app.duration(), 1.23456);
-}
-
-void TestAppObserver::durationShownOnlyForTimeOut_data()
-{
-    QTest::addColumn<int>("stopTrigger");
-    QTest::addColumn<bool>("shown");
-    QTest::newRow("Manual") << int(TriggerManual) << false;
-    QTest::newRow("Raising Edge") << int(TriggerRising) << false;
-    QTest::newRow("Failing Edge") << int(TriggerFalling) << false;
-    QTest::newRow("Time Out") << int(TriggerTimeOut) << true;
-}
-
 void TestAppObserver::durationShownOnlyForTimeOut()
 {
-    QFETCH(int, stopTrigger);
-    QFETCH(bool, shown);
     Rig rig;
     ZAppCfgr settings;
     settings.attach(&rig.app);
     auto *duration = settings.findChild<ZDurationCfgr *>();
-    settings.findChild<ZTriggersCfgr *>()->stopCombo()->setCurrentIndex(stopTrigger);
-    QCOMPARE(!duration->isHidden(), shown);
-
-    // Built with that trigger already chosen.
-    ZDurationCfgr late;
-    late.attach(&rig.app);
-    QCOMPARE(!late.isHidden(), shown);
+    for (int trigger : { TriggerTimeOut, TriggerManual, TriggerFalling, TriggerTimeOut }) {
+        settings.findChild<ZTriggersCfgr *>()->stopCombo()->setCurrentIndex(trigger);
+        QCOMPARE(!duration->isHidden(), trigger == TriggerTimeOut);
+        // Built with that trigger already chosen.
+        ZDurationCfgr late;
+        late.attach(&rig.app);
+        QCOMPARE(!late.isHidden(), trigger == TriggerTimeOut);
+    }
 }
 
 // During a run every setting is locked except the output values, which still reach the
@@ -405,6 +365,11 @@ void TestAppObserver::lockedDuringARunWithValuesLive()
     typeInto(analogValue->voltageField(), "2");
     QTRY_COMPARE_WITH_TIMEOUT(rig.box->analogOut(0).dacCode, box->analogOuts()[0]->dacCode(),
                               RunTimeoutMs);
+    QVERIFY(rig.box->analogOut(0).dacCode > 0);
+    for (auto *editor : rig.view.findChildren<ZValueCfgr *>())
+        if (editor->subject() == box->digitOuts()[1])
+            editor->statusCombo()->setCurrentIndex(1);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.box->digitOut(1).status, 1, RunTimeoutMs);
 
     QVERIFY(rig.app.requestStop());
     QVERIFY(!rig.app.isSampling());
@@ -498,6 +463,135 @@ void TestAppObserver::lineLoadFollowsTheBox()
     QVERIFY(!line.showsWarning());
     rig.app.setBoxType(0);
     QVERIFY(line.isHidden());
+}
+
+namespace {
+
+QStringList groupTitles(const QWidget *page)
+{
+    QStringList titles;
+    for (const QGroupBox *group : page->findChildren<QGroupBox *>())
+        titles << group->title();
+    return titles;
+}
+
+// Rows of each group, in group order.
+QList<int> rowsPerGroup(const QWidget *page)
+{
+    QList<int> rows;
+    for (const QGroupBox *group : page->findChildren<QGroupBox *>())
+        rows << group->findChildren<ZInChlCfgr *>().size()
+                + group->findChildren<ZOutChlCfgr *>().size()
+                + group->findChildren<ZInChlDspr *>().size();
+    return rows;
+}
+
+} // namespace
+
+void TestAppObserver::boxPageGroups_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QStringList>("titles");
+    QTest::addColumn<QList<int>>("rows");
+
+    // The display page has the input groups only.
+    QTest::newRow("UX-100") << 1
+                            << QStringList { "Analog Input Channels(2)", "Digit Input Channels(1)",
+                                             "Digit Output Channels(1)" }
+                            << QList<int> { 2, 1, 1 };
+    QTest::newRow("UX-109") << 10
+                            << QStringList { "Analog Input Channels(14)", "Digit Input Channels(5)",
+                                             "Counters(2)", "Analog Output Channels(4)",
+                                             "Digit Output Channels(3)" }
+                            << QList<int> { 14, 5, 2, 4, 3 };
+}
+
+void TestAppObserver::boxPageGroups()
+{
+    QFETCH(int, type);
+    QFETCH(QStringList, titles);
+    QFETCH(QList<int>, rows);
+
+    ZRealBox box(nullptr, type);
+    ZBoxCfgr settings;
+    QVERIFY(settings.attach(&box));
+    QCOMPARE(groupTitles(&settings), titles);
+    QCOMPARE(rowsPerGroup(&settings), rows);
+    ZBoxDspr display;
+    QVERIFY(display.attach(&box));
+    const int inputGroups = type == 1 ? 2 : 3;
+    QCOMPARE(groupTitles(&display), titles.mid(0, inputGroups));
+    QCOMPARE(rowsPerGroup(&display), rows.mid(0, inputGroups));
+}
+
+void TestAppObserver::boxPageTabsAndOrphan()
+{
+    ZRealBox box(nullptr, 4);
+    ZBoxObserver page;
+    QVERIFY(page.attach(&box));
+    QCOMPARE(page.tabs()->count(), 2);
+    QCOMPARE(page.tabs()->tabText(0), QString("Settings"));
+    QVERIFY(qobject_cast<ZBoxCfgr *>(page.tabs()->widget(0)));
+    QCOMPARE(page.tabs()->tabText(1), QString("Display"));
+    QVERIFY(qobject_cast<ZBoxDspr *>(page.tabs()->widget(1)));
+    QVERIFY(page.findChildren<ZBoxInfo *>().isEmpty());
+
+    // Deleting the box leaves an empty page behind, never a dangling one.
+    auto doomed = std::make_unique<ZRealBox>(nullptr, 10);
+    ZBoxObserver orphan;
+    orphan.attach(doomed.get());
+    doomed.reset();
+    QVERIFY(!orphan.subject());
+    QVERIFY(!orphan.tabs());
+    QVERIFY(orphan.findChildren<ZInChlCfgr *>().isEmpty());
+}
+
+// A box with more rows than fit: the page scrolls, nothing is squeezed to fit.
+void TestAppObserver::settingsPageScrolls()
+{
+    ZRealBox box(nullptr, 10);
+    ZBoxCfgr page;
+    page.attach(&box);
+    page.resize(900, 300);
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    QVERIFY(page.verticalScrollBar()->maximum() > 0);
+    for (const ZInChlCfgr *row : page.findChildren<ZInChlCfgr *>())
+        QVERIFY(row->height() >= row->sizeHint().height());
+}
+
+// A playback page: no settings, the project information, then only the lists it holds.
+void TestAppObserver::playbackPage()
+{
+    ZImgyBox playback(5);
+    playback.setSavedTime("2026-12-06 10:15:30");
+    playback.addAnalogIn(std::make_unique<ZAnalogIn>(componentId(AnalogInKind, 0)));
+    playback.addAnalogIn(std::make_unique<ZAnalogIn>(componentId(AnalogInKind, 5)));
+    playback.addEdgeCnt(std::make_unique<ZEdgeCnt>(componentId(EdgeCntKind, 0)));
+    ZBoxObserver page;
+    QVERIFY(page.attach(&playback));
+    QVERIFY(!page.tabs());
+    QVERIFY(page.findChildren<ZBoxCfgr *>().isEmpty());
+    const auto *display = page.findChild<ZBoxDspr *>();
+    QCOMPARE(groupTitles(display),
+             (QStringList { "Project Information", "Analog Input Channels(2)", "Counters(1)" }));
+    QCOMPARE(rowsPerGroup(display), (QList<int> { 0, 2, 1 }));
+
+    const auto *info = page.findChild<ZBoxInfo *>();
+    QCOMPARE(labelTexts(info), (QStringList { "Device Type: ", "Time of Saving: " }));
+    const auto fields = info->findChildren<QLineEdit *>();
+    QCOMPARE(fields.size(), 2);
+    QCOMPARE(fields[0]->text(), QString("UX-104"));
+    QCOMPARE(fields[1]->text(), QString("2026-12-06 10:15:30"));
+    QVERIFY(fields[0]->isReadOnly() && fields[1]->isReadOnly());
+
+    ZBoxCfgr settings;
+    settings.attach(&playback);
+    QVERIFY(settings.findChildren<QGroupBox *>().isEmpty());
+    ZRealBox box(nullptr, 5);
+    ZBoxInfo none;
+    none.attach(&box);
+    QVERIFY(none.findChildren<QLineEdit *>().isEmpty());
 }
 
 QTEST_MAIN(TestAppObserver)

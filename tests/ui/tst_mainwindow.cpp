@@ -2,9 +2,12 @@
 #include "ui/zaboutdialog.h"
 #include "ui/zappobserver.h"
 #include "ui/zboxtypecfgr.h"
+#include "ui/zcurvedata.h"
 #include "ui/zentry.h"
 #include "ui/zfilechooser.h"
+#include "ui/zgraphdspr.h"
 #include "ui/zitvlcfgr.h"
+#include "ui/zlastdspr.h"
 #include "ui/zmessenger.h"
 #include "ui/zselectedcfgr.h"
 #include "ui/zuiresources.h"
@@ -222,18 +225,6 @@ bool writeFile(const QString &fileName, const QByteArray &content)
     return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
 }
 
-std::size_t countOf(const ZBox &box, int kind, int index)
-{
-    switch (kind) {
-    case 0:
-        return box.analogIns()[std::size_t(index)]->sampleCount();
-    case 1:
-        return box.digitIns()[std::size_t(index)]->sampleCount();
-    default:
-        return box.edgeCnts()[std::size_t(index)]->sampleCount();
-    }
-}
-
 } // namespace
 
 class TestMainWindow : public QObject
@@ -243,16 +234,11 @@ class TestMainWindow : public QObject
 private slots:
     void initTestCase();
     void init();
-    void startUpWithoutADeviceType();
     void endToEndOnTheSimulatedBox();
     void startWithoutABox();
     void boxLostDuringARun();
-    void fileDialogs_data();
-    void fileDialogs();
-    void settingsFileErrors_data();
-    void settingsFileErrors();
-    void projectFileErrors_data();
-    void projectFileErrors();
+    void fileErrors_data();
+    void fileErrors();
     void aboutBox();
     void alreadyRunningBox();
     void closePrompt_data();
@@ -280,38 +266,6 @@ void TestMainWindow::init()
     QSettings(QStringLiteral("Tebor"), QStringLiteral("Quoravi")).clear();
 }
 
-void TestMainWindow::startUpWithoutADeviceType()
-{
-    Rig rig;
-    QCOMPARE(rig.window.windowTitle(), QStringLiteral("Quoravi-2.2.1"));
-    QStringList texts;
-    for (QAction *action : rig.window.toolBar()->actions()) {
-        texts << action->text();
-        QVERIFY2(!action->icon().isNull(), qPrintable(action->text()));
-        QVERIFY(action->shortcut().isEmpty());
-    }
-    QCOMPARE(texts,
-             QStringList({ "Exit", "Open Project", "Save Project", "Save Data", "Load Settings",
-                           "Save Settings", "Start", "Stop", "About" }));
-    QCOMPARE(rig.available(), QStringLiteral("xoa"));
-    QVERIFY(!rig.window.toolBar()->isMovable());
-    QCOMPARE(rig.window.toolBar()->allowedAreas(), Qt::TopToolBarArea);
-    QCOMPARE(rig.window.toolBar()->contextMenuPolicy(), Qt::PreventContextMenu);
-    QCOMPARE(rig.window.minimumSize(), QSize(800, 600));
-    QVERIFY(rig.window.windowState() & Qt::WindowMaximized);
-    QVERIFY(rig.window.menuWidget() == nullptr);
-
-    rig.app().setBoxType(UX107);
-    QCOMPARE(rig.available(), QStringLiteral("xolsSa"));
-    rig.app().setBoxType(0);
-    QCOMPARE(rig.available(), QStringLiteral("xoa"));
-    rig.app().setBoxType(UX107);
-    rig.window.resize(900, 200);
-    rig.window.show();
-    QVERIFY(rig.window.toolBar()->grab().save(m_files.filePath(QStringLiteral("toolbar.png"))));
-    qInfo("tool bar grabbed to %s", qPrintable(m_files.filePath(QStringLiteral("toolbar.png"))));
-}
-
 // The whole road on the simulated box: configure, run, save project and data, open the
 // project again, save the settings and load them into a fresh window.
 void TestMainWindow::endToEndOnTheSimulatedBox()
@@ -322,6 +276,15 @@ void TestMainWindow::endToEndOnTheSimulatedBox()
     {
         Rig rig;
         rig.window.show();
+        QCOMPARE(rig.window.windowTitle(), QStringLiteral("Quoravi-2.2.1"));
+        QStringList texts;
+        for (QAction *action : rig.window.toolBar()->actions()) {
+            texts << action->text();
+            QVERIFY2(!action->icon().isNull(), qPrintable(action->text()));
+        }
+        QCOMPARE(texts,
+                 QStringList({ "Exit", "Open Project", "Save Project", "Save Data", "Load Settings",
+                               "Save Settings", "Start", "Stop", "About" }));
         QCOMPARE(rig.available(), QStringLiteral("xoa"));
         rig.configureRun();
         QCOMPARE(rig.available(), QStringLiteral("xolsSa"));
@@ -334,6 +297,30 @@ void TestMainWindow::endToEndOnTheSimulatedBox()
         QCOMPARE(rig.status(), QStringLiteral("Sampling finished."));
         QCOMPARE(rig.available(), QStringLiteral("xopdlsSa"));
         QVERIFY(rig.window.hasUnsavedSamples());
+
+        // Each command asks once, in the current directory; a cancelled dialog ends it
+        // silently. Columns: command, save dialog, caption, filter.
+        const QList<std::tuple<QString, bool, QString, QString>> commands {
+            { "Open Project", false, "Open Project", "Quoravi Project (*.xml)" },
+            { "Save Project", true, "Save", "Quoravi Project (*.xml)" },
+            { "Save Data", true, "Save Data", "Quoravi Data (*.txt)" },
+            { "Load Settings", false, "Load Settings", "Quoravi Settings (*.ini)" },
+            { "Save Settings", true, "Save Settings", "Quoravi Settings (*.ini)" },
+        };
+        rig.window.statusBar()->clearMessage();
+        for (const auto &[command, save, caption, filter] : commands) {
+            rig.requests.clear();
+            rig.trigger(command);
+            QCOMPARE(rig.requests.size(), 1);
+            QCOMPARE(rig.requests[0].save, save);
+            QCOMPARE(rig.requests[0].caption, caption);
+            QCOMPARE(rig.requests[0].filter, filter);
+            QCOMPARE(rig.requests[0].directory, QDir::currentPath());
+            QCOMPARE(rig.status(), QString());
+            QVERIFY(rig.shown.isEmpty());
+            QCOMPARE(rig.app().boxes().size(), std::size_t(1));
+            QVERIFY(rig.window.hasUnsavedSamples());
+        }
 
         rig.answers = { project };
         rig.trigger(QStringLiteral("Save Project"));
@@ -350,9 +337,27 @@ void TestMainWindow::endToEndOnTheSimulatedBox()
         QCOMPARE(rig.app().boxes().size(), std::size_t(2));
         const ZBox &playback = *rig.app().boxes()[1];
         QCOMPARE(playback.analogIns().size(), std::size_t(2));
-        QCOMPARE(countOf(playback, 0, 0), countOf(rig.box(), 0, 0));
-        QCOMPARE(countOf(playback, 0, 1), countOf(rig.box(), 0, 1));
-        QCOMPARE(countOf(playback, 2, 0), countOf(rig.box(), 2, 0));
+        // The "Playback 1" page shows what the run took: the same last readings as the
+        // live page and, with its graph shown, every sample.
+        const QList<QPair<ZInChannel *, ZInChannel *>> shownAndTaken {
+            { playback.analogIns()[0], rig.box().analogIns()[0] },
+            { playback.analogIns()[1], rig.box().analogIns()[1] },
+            { playback.edgeCnts()[0], rig.box().edgeCnts()[0] },
+        };
+        for (const auto &[shown, taken] : shownAndTaken) {
+            const ZLastDspr *strip = rig.panelOf<ZLastDspr>(shown);
+            const ZLastDspr *liveStrip = rig.panelOf<ZLastDspr>(taken);
+            QCOMPARE(shown->sampleCount(), taken->sampleCount());
+            QVERIFY(strip && strip != liveStrip);
+            QVERIFY(strip->timeField()->text() != QLatin1String("0"));
+            QCOMPARE(strip->timeField()->text(), liveStrip->timeField()->text());
+            QCOMPARE(static_cast<QLineEdit *>(strip->valueWidget())->text(),
+                     static_cast<QLineEdit *>(liveStrip->valueWidget())->text());
+            strip->graphCheck()->click();
+            const ZGraphDspr *graph = rig.panelOf<ZGraphDspr>(shown);
+            QVERIFY(graph->isVisible());
+            QCOMPARE(graph->curveData()->count(), taken->sampleCount());
+        }
         QCOMPARE(rig.available(), QStringLiteral("xopdlsSa")); // opening changes nothing
         QVERIFY(rig.shown.isEmpty());
         QTreeWidget *tree = rig.window.appObserver()->tree();
@@ -397,6 +402,8 @@ void TestMainWindow::startWithoutABox()
     QCOMPARE(rig.available(), before);
     QVERIFY(!rig.app().isSampling());
     QVERIFY(rig.shown.isEmpty());
+    rig.app().setBoxType(0);
+    QCOMPARE(rig.available(), QStringLiteral("xoa"));
 }
 
 // A box pulled during a run ends it; the status bar says why, after "Sampling finished.",
@@ -418,99 +425,24 @@ void TestMainWindow::boxLostDuringARun()
     QVERIFY(rig.window.hasUnsavedSamples());
 }
 
-void TestMainWindow::fileDialogs_data()
+void TestMainWindow::fileErrors_data()
 {
     QTest::addColumn<QString>("command");
-    QTest::addColumn<bool>("save");
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<QString>("filter");
-    QTest::newRow("open project") << "Open Project" << false << "Open Project"
-                                  << "Quoravi Project (*.xml)";
-    QTest::newRow("save project") << "Save Project" << true << "Save"
-                                  << "Quoravi Project (*.xml)";
-    QTest::newRow("save data") << "Save Data" << true << "Save Data"
-                               << "Quoravi Data (*.txt)";
-    QTest::newRow("load settings") << "Load Settings" << false << "Load Settings"
-                                   << "Quoravi Settings (*.ini)";
-    QTest::newRow("save settings") << "Save Settings" << true << "Save Settings"
-                                   << "Quoravi Settings (*.ini)";
-}
-
-// Each command asks once, in the current directory; a cancelled dialog ends it silently.
-void TestMainWindow::fileDialogs()
-{
-    QFETCH(QString, command);
-    QFETCH(bool, save);
-    QFETCH(QString, caption);
-    QFETCH(QString, filter);
-    Rig rig;
-    rig.configureRun();
-    rig.window.show();
-    QVERIFY(rig.runUntilSamples());
-    rig.window.statusBar()->clearMessage();
-    const std::size_t boxes = rig.app().boxes().size();
-
-    rig.trigger(command);
-    QCOMPARE(rig.requests.size(), 1);
-    QCOMPARE(rig.requests[0].save, save);
-    QCOMPARE(rig.requests[0].caption, caption);
-    QCOMPARE(rig.requests[0].filter, filter);
-    QCOMPARE(rig.requests[0].directory, QDir::currentPath());
-    QCOMPARE(rig.status(), QString());
-    QVERIFY(rig.shown.isEmpty());
-    QCOMPARE(rig.app().boxes().size(), boxes);
-}
-
-void TestMainWindow::settingsFileErrors_data()
-{
-    QTest::addColumn<QString>("command");
-    QTest::addColumn<QByteArray>("content"); // of the file chosen; none when null
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<QString>("status");
-    QTest::newRow("save over a file that is no INI")
-        << "Save Settings" << QByteArray("[General\nboxType=\"\n\x01\x02")
-        << "Can't Save Settings to %1."
-        << "Save Settings failed.";
-    QTest::newRow("save below a plain file")
-        << "Save Settings" << QByteArray() << "Can't Save Settings to %1."
-        << "Save Settings failed.";
-    QTest::newRow("load a missing file")
-        << "Load Settings" << QByteArray() << "Can't Load Settings from %1."
-        << "Load Settings failed.";
-}
-
-void TestMainWindow::settingsFileErrors()
-{
-    QFETCH(QString, command);
-    QFETCH(QByteArray, content);
-    QFETCH(QString, message);
-    QFETCH(QString, status);
-    Rig rig;
-    rig.app().setBoxType(UX107);
-    QString fileName = command == QLatin1String("Load Settings")
-        ? m_files.filePath(QStringLiteral("never-written.ini"))
-        : m_files.filePath(QStringLiteral("plain/settings.ini"));
-    QVERIFY(writeFile(m_files.filePath(QStringLiteral("plain")), "not a folder"));
-    if (!content.isNull()) {
-        fileName = m_files.filePath(QStringLiteral("broken.ini"));
-        QFile file(fileName);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    }
-    rig.answers = { fileName };
-    rig.trigger(command);
-    QCOMPARE(rig.shown,
-             QStringList {
-                 QStringLiteral("warning(window)|%1|%2").arg(command, message.arg(fileName)) });
-    QCOMPARE(rig.status(), status);
-}
-
-void TestMainWindow::projectFileErrors_data()
-{
-    QTest::addColumn<QString>("command");
-    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QByteArray>("content"); // of the file chosen; below a plain file when null
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QString>("status");
+    QTest::newRow("save settings over a file that is no INI")
+        << "Save Settings" << QByteArray("[General\nboxType=\"\n\x01\x02")
+        << "warning(window)|Save Settings|Can't Save Settings to %1."
+        << "Save Settings failed.";
+    QTest::newRow("save settings below a plain file")
+        << "Save Settings" << QByteArray()
+        << "warning(window)|Save Settings|Can't Save Settings to %1."
+        << "Save Settings failed.";
+    QTest::newRow("load settings from a missing file")
+        << "Load Settings" << QByteArray()
+        << "warning(window)|Load Settings|Can't Load Settings from %1."
+        << "Load Settings failed.";
     QTest::newRow("save below a plain file")
         << "Save Project" << QByteArray()
         << "warning(window)|Save Project|Can't Save Project to %1:"
@@ -529,7 +461,7 @@ void TestMainWindow::projectFileErrors_data()
         << "Open Project failed because of unmatched version.";
 }
 
-void TestMainWindow::projectFileErrors()
+void TestMainWindow::fileErrors()
 {
     QFETCH(QString, command);
     QFETCH(QByteArray, content);
@@ -539,13 +471,12 @@ void TestMainWindow::projectFileErrors()
     rig.configureRun();
     rig.window.show();
     QVERIFY(rig.runUntilSamples());
-    QString fileName = m_files.filePath(QStringLiteral("plain/file"));
+    const QString suffix = command.endsWith(QLatin1String("Settings")) ? ".ini" : ".xml";
+    QString fileName = m_files.filePath(QStringLiteral("plain/file") + suffix);
     QVERIFY(writeFile(m_files.filePath(QStringLiteral("plain")), "not a folder"));
     if (!content.isNull()) {
-        fileName = m_files.filePath(QStringLiteral("bad.xml"));
-        QFile file(fileName);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
+        fileName = m_files.filePath(QStringLiteral("bad") + suffix);
+        QVERIFY(writeFile(fileName, content));
     }
     const std::size_t boxes = rig.app().boxes().size();
     rig.answers = { fileName };
@@ -554,7 +485,10 @@ void TestMainWindow::projectFileErrors()
         QVERIFY(rig.shown.isEmpty());
     } else {
         QCOMPARE(rig.shown.size(), 1);
-        QVERIFY2(rig.shown[0].startsWith(shown.arg(fileName)), qPrintable(rig.shown[0]));
+        // Project messages go on with the reason.
+        QVERIFY2(rig.shown[0] == shown.arg(fileName)
+                     || (shown.endsWith(':') && rig.shown[0].startsWith(shown.arg(fileName))),
+                 qPrintable(rig.shown[0]));
     }
     QCOMPARE(rig.status(), status);
     QCOMPARE(rig.app().boxes().size(), boxes);
@@ -567,28 +501,19 @@ void TestMainWindow::aboutBox()
     rig.window.show();
     QString info;
     QString title;
-    QString objectName;
-    QSize size;
     bool contextHelp = true;
-    const QString picture = m_files.filePath(QStringLiteral("about.png"));
     onNextModal([&](QWidget *modal) {
         auto *dialog = qobject_cast<ZAboutDialog *>(modal);
         QVERIFY(dialog);
         info = dialog->infoLabel()->text();
         title = dialog->windowTitle();
-        objectName = dialog->objectName();
-        size = dialog->size();
         contextHelp = dialog->windowFlags() & Qt::WindowContextHelpButtonHint;
-        dialog->grab().save(picture);
         dialog->okButton()->click();
     });
     rig.trigger(QStringLiteral("About"));
     QCOMPARE(info, QStringLiteral("Built on May 28, 2016\nVersion: 2.2.1"));
     QCOMPARE(title, QStringLiteral("About Quoravi"));
-    QCOMPARE(objectName, QStringLiteral("aboutSetting"));
-    QCOMPARE(size, QSize(451, 199));
     QVERIFY(!contextHelp);
-    qInfo("about box grabbed to %s", qPrintable(picture));
 }
 
 void TestMainWindow::alreadyRunningBox()
@@ -664,7 +589,7 @@ void TestMainWindow::closePrompt()
         QCOMPARE(rig.requests[0].caption, QStringLiteral("Save"));
         const ZProjectReadResult read = readProjectFile(fileName);
         QCOMPARE(read.outcome, ZProjectReadResult::Opened);
-        QCOMPARE(countOf(*read.box, 2, 0), countOf(rig.box(), 2, 0));
+        QCOMPARE(read.box->edgeCnts()[0]->sampleCount(), rig.box().edgeCnts()[0]->sampleCount());
     }
 }
 

@@ -1,12 +1,44 @@
 #ifndef UITESTUTIL_H
 #define UITESTUTIL_H
 
+#include "model/zanalogin.h"
+#include "model/zanalogout.h"
+#include "model/zdigitin.h"
+#include "model/zdigitout.h"
+#include "model/zedgecnt.h"
+
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QStringList>
 #include <QTest>
 #include <QWidget>
+
+#include <memory>
+
+// A free channel of the kind, unattached to any box.
+inline std::unique_ptr<ZComponent> makeChannel(int kind, int number)
+{
+    const int id = componentId(ZComponentKind(kind), number);
+    switch (kind) {
+    case AnalogInKind:
+        return std::make_unique<ZAnalogIn>(id);
+    case DigitInKind:
+        return std::make_unique<ZDigitIn>(id);
+    case EdgeCntKind:
+        return std::make_unique<ZEdgeCnt>(id);
+    case AnalogOutKind:
+        return std::make_unique<ZAnalogOut>(nullptr, id);
+    default:
+        return std::make_unique<ZDigitOut>(nullptr, id);
+    }
+}
+
+inline std::unique_ptr<ZInChannel> makeInChannel(int kind, int number)
+{
+    return std::unique_ptr<ZInChannel>(
+        static_cast<ZInChannel *>(makeChannel(kind, number).release()));
+}
 
 // What a user does to a field: types the text over what it shows, then leaves it. A
 // locked field takes none of the keys.
