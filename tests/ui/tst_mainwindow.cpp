@@ -285,6 +285,8 @@ void TestMainWindow::endToEndOnTheSimulatedBox()
         QCOMPARE(texts,
                  QStringList({ "Exit", "Open Project", "Save Project", "Save Data", "Load Settings",
                                "Save Settings", "Start", "Stop", "About" }));
+        // A tool bar dragged away or floated could not be brought back without a menu.
+        QVERIFY(!rig.window.toolBar()->isMovable());
         QCOMPARE(rig.available(), QStringLiteral("xoa"));
         rig.configureRun();
         QCOMPARE(rig.available(), QStringLiteral("xolsSa"));
