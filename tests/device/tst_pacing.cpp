@@ -73,13 +73,10 @@ private slots:
     void edgeDetector();
     void commandQueueOrder_data();
     void commandQueueOrder();
-    void commandQueueRefusesIncompleteFrames();
     void commandQueueWakes();
-    void monitorThinsAStream();
-    void monitorCarriesLateness();
+    void monitorThinsAndCarriesLateness();
     void intakeRoutesRecords();
-    void intakeStopsAtUnmonitoredChannel();
-    void intakeIgnoresWhileNotSampling();
+    void intakeStopsAtUnmonitoredChannelAndWhileNotSampling();
     void stopMonitorEmitsOnEdge();
 };
 
@@ -139,21 +136,15 @@ void TestPacing::commandQueueOrder()
     while (queue.pop(&frame))
         order << frame[2];
     QCOMPARE(order, sent);
-}
 
-void TestPacing::commandQueueRefusesIncompleteFrames()
-{
-    ZCommandQueue queue;
+    // A partial frame is refused; frames of one priority keep their order.
     ZByteArray partial(5);
     partial.append(0xAA);
     QVERIFY(!queue.push(partial));
     QCOMPARE(queue.size(), std::size_t(0));
-
-    // Frames of one priority keep their order: two quick output changes.
-    QVERIFY(queue.push(ZProtocol::digitOutValueFrame(0, 1)));
-    QVERIFY(queue.push(ZProtocol::digitOutValueFrame(0, 0)));
+    for (int level : { 1, 0 })
+        QVERIFY(queue.push(ZProtocol::digitOutValueFrame(0, level)));
     QVERIFY(queue.push(ZProtocol::digitOutValueFrame(1, 1)));
-    ZByteArray frame(1);
     QList<QPair<int, int>> seen;
     while (queue.pop(&frame))
         seen << qMakePair(int(frame[3]), int(frame[5]));
@@ -181,7 +172,7 @@ void TestPacing::commandQueueWakes()
     QVERIFY(timer.elapsed() < 30000);
 }
 
-void TestPacing::monitorThinsAStream()
+void TestPacing::monitorThinsAndCarriesLateness()
 {
     ZManualClock clock;
     AnalogIn channel(0);
@@ -200,14 +191,7 @@ void TestPacing::monitorThinsAStream()
     QCOMPARE(takenAt, (QList<int> { 5, 10, 15 })); // every fifth sample
     QCOMPARE(taken, 100);
     QCOMPARE(monitor.carry(), 0.0);
-}
 
-void TestPacing::monitorCarriesLateness()
-{
-    ZManualClock clock;
-    AnalogIn channel(0);
-    channel.setInterval(10.0);
-    ZChlMonitor monitor(&channel, clock);
     clock.advanceMs(13.0); // 3 ms late
     QVERIFY(monitor.due());
     QCOMPARE(monitor.carry(), 3.0);
@@ -219,7 +203,7 @@ void TestPacing::monitorCarriesLateness()
     QCOMPARE(monitor.carry(), 0.0);
 
     // A jittery 3 ms stream keeps the long-run average at the channel's rate.
-    int taken = 0;
+    taken = 0;
     for (int step = 0; step < 3000; ++step) {
         clock.advanceMs(step % 2 ? 2.0 : 4.0);
         taken += monitor.due();
@@ -278,38 +262,25 @@ void TestPacing::intakeRoutesRecords()
     QCOMPARE(intake.appended(), quint64(5));
 }
 
-void TestPacing::intakeStopsAtUnmonitoredChannel()
+void TestPacing::intakeStopsAtUnmonitoredChannelAndWhileNotSampling()
 {
     ZManualClock clock;
     ZDigitIn digit(componentId(DigitInKind, 0));
     digit.setSelected(true);
     std::vector<std::unique_ptr<ZChlMonitor>> monitors;
     monitors.push_back(std::make_unique<ZChlMonitor>(&digit, clock));
+    bool sampling = false;
     ZSampleIntake intake(
-        monitors, [] { return true; }, clock);
+        monitors, [&sampling] { return sampling; }, clock);
     clock.advanceMs(5000.0);
+    intake.dispatch(sampleAnswer(digitRecord(0, 1)));
+    QCOMPARE(digit.sampleCount(), std::size_t(0));
+    sampling = true;
     // The unselected counter 0 has no monitor: the digital record behind it is lost.
     intake.dispatch(sampleAnswer(counterRecord(0, 1) + digitRecord(0, 1)));
     QCOMPARE(digit.sampleCount(), std::size_t(0));
     intake.dispatch(sampleAnswer(digitRecord(0, 1) + counterRecord(0, 1)));
     QCOMPARE(digit.sampleCount(), std::size_t(1));
-}
-
-void TestPacing::intakeIgnoresWhileNotSampling()
-{
-    ZManualClock clock;
-    AnalogIn analog(0);
-    std::vector<std::unique_ptr<ZChlMonitor>> monitors;
-    monitors.push_back(std::make_unique<ZChlMonitor>(&analog, clock));
-    bool sampling = false;
-    ZSampleIntake intake(
-        monitors, [&sampling] { return sampling; }, clock);
-    clock.advanceMs(5000.0);
-    intake.dispatch(sampleAnswer(analogRecord(0, 100)));
-    QCOMPARE(analog.sampleCount(), std::size_t(0));
-    sampling = true;
-    intake.dispatch(sampleAnswer(analogRecord(0, 100)));
-    QCOMPARE(analog.sampleCount(), std::size_t(1));
 }
 
 void TestPacing::stopMonitorEmitsOnEdge()
