@@ -187,7 +187,6 @@ void TestBoxes::outputsWriteThroughOwner()
 {
     FakeOutputWriter owner;
     ZRealBox box(&owner, 10);
-    QCOMPARE(box.owner(), &owner);
     box.analogOuts()[3]->setVoltage(2.5); // not sampling: stored only
     box.startSampling();
     QVERIFY(box.analogOuts()[3]->isSampling() && box.digitOuts()[2]->isSampling());

@@ -163,8 +163,11 @@ void TestFtdiStandIn::runsThroughTheBackend()
         QCOMPARE(channel->toVolts(100000), calibrated);
     }
 
-    // The run ends by its one-second time-out; 20 ms a sample gives about 50.
+    // The run ends by its one-second time-out; 20 ms a sample gives about 50. Between
+    // the requests the threads wait, not spin.
+    const CpuWatch cpu(CpuWatch::WholeProcess);
     QTRY_VERIFY_WITH_TIMEOUT(!app->isSampling(), RunTimeoutMs);
+    QVERIFY2(cpu.isBelow(0.2, 20.0), qPrintable(cpu.report()));
     QVERIFY(!app->boxLost());
     const std::size_t count = analog->sampleCount();
     QVERIFY2(count >= 40 && count <= 52, qPrintable(QString::number(count)));
