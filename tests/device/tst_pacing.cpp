@@ -17,41 +17,16 @@
 
 namespace {
 
-// An answer frame to a sample request holding the given records (descriptor + data).
-ZByteArray sampleAnswer(const QByteArray &records)
+// An answer to a sample request holding the given records (descriptor and data), in hex.
+ZByteArray sampleAnswer(const char *recordsHex)
 {
-    const unsigned payload = 1 + records.size();
-    ZByteArray frame(4 + payload);
-    for (unsigned b :
-         { 0xAAu, (payload >> 16) & 0xFF, (payload >> 8) & 0xFF, payload & 0xFF, 0x20u })
+    const QByteArray payload = "\x20" + QByteArray::fromHex(recordsHex);
+    ZByteArray frame(4 + unsigned(payload.size()));
+    for (unsigned b : { 0xAAu, 0u, 0u, unsigned(payload.size()) })
         frame.append(static_cast<unsigned char>(b));
-    for (char c : records)
+    for (char c : payload)
         frame.append(static_cast<unsigned char>(c));
     return frame;
-}
-
-QByteArray bytes(std::initializer_list<unsigned> values)
-{
-    QByteArray result;
-    for (unsigned v : values)
-        result.append(char(v & 0xFF));
-    return result;
-}
-
-QByteArray analogRecord(int channel, int raw)
-{
-    const unsigned code = unsigned(raw) & 0xFFFFFF;
-    return bytes({ unsigned(channel), code >> 16, code >> 8, code });
-}
-
-QByteArray digitRecord(int channel, int level)
-{
-    return bytes({ 0x40u | channel, unsigned(level) });
-}
-
-QByteArray counterRecord(int channel, quint32 count)
-{
-    return bytes({ 0x80u | channel, count >> 24, count >> 16, count >> 8, count });
 }
 
 class AnalogIn : public ZAnalogIn
@@ -232,8 +207,7 @@ void TestPacing::intakeRoutesRecords()
     intake.startClock();
     clock.advanceMs(1.0); // every channel is at its 1 ms minimum: all due, nothing carried
 
-    intake.dispatch(sampleAnswer(analogRecord(2, -2) + digitRecord(0, 1) + counterRecord(1, 256)
-                                 + digitRecord(1, 1)));
+    intake.dispatch(sampleAnswer("02fffffe 4001 8100000100 4101"));
     QCOMPARE(analog.sampleCount(), std::size_t(1));
     QCOMPARE(analog.volts()[0], 10.0 * -2 / 8388607.0);
     QCOMPARE(analog.times()[0], 0.001);
@@ -243,18 +217,15 @@ void TestPacing::intakeRoutesRecords()
     QCOMPARE(intake.appended(), quint64(3));
 
     // Within the channels' interval nothing more is taken.
-    intake.dispatch(sampleAnswer(analogRecord(2, 5)));
+    intake.dispatch(sampleAnswer("02000005"));
     QCOMPARE(analog.sampleCount(), std::size_t(1));
     clock.advanceMs(analog.interval());
-    intake.dispatch(
-        sampleAnswer(analogRecord(2, 5) + QByteArray(1, char(0xC0)) + analogRecord(2, 6)));
+    intake.dispatch(sampleAnswer("02000005 c0 02000006"));
     QCOMPARE(analog.sampleCount(), std::size_t(2)); // 0xC0 ends the records
 
     // Echoes and frames cut inside a record take nothing beyond the last whole record.
     clock.advanceMs(1000.0);
-    QByteArray cut = counterRecord(1, 7);
-    cut.chop(1);
-    intake.dispatch(sampleAnswer(digitRecord(0, 0) + cut));
+    intake.dispatch(sampleAnswer("4000 81000000")); // the counter record a byte short
     QCOMPARE(digit.sampleCount(), std::size_t(2));
     QCOMPARE(counter.sampleCount(), std::size_t(1));
     intake.dispatch(ZProtocol::probeFrame());
@@ -272,13 +243,13 @@ void TestPacing::intakeStopsAtUnmonitoredChannelAndWhileNotSampling()
     ZSampleIntake intake(
         monitors, [&sampling] { return sampling; }, clock);
     clock.advanceMs(5000.0);
-    intake.dispatch(sampleAnswer(digitRecord(0, 1)));
+    intake.dispatch(sampleAnswer("4001"));
     QCOMPARE(digit.sampleCount(), std::size_t(0));
     sampling = true;
     // The unselected counter 0 has no monitor: the digital record behind it is lost.
-    intake.dispatch(sampleAnswer(counterRecord(0, 1) + digitRecord(0, 1)));
+    intake.dispatch(sampleAnswer("8000000001 4001"));
     QCOMPARE(digit.sampleCount(), std::size_t(0));
-    intake.dispatch(sampleAnswer(digitRecord(0, 1) + counterRecord(0, 1)));
+    intake.dispatch(sampleAnswer("4001 8000000001"));
     QCOMPARE(digit.sampleCount(), std::size_t(1));
 }
 
