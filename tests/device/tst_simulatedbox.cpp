@@ -160,7 +160,6 @@ void TestSimulatedBox::signalsMoveDeterministically()
         QVERIFY2(high - low > 4.0, qPrintable(QString::number(channel)));
         QVERIFY(std::abs(low) <= 8.0 + 1e-9 && std::abs(high) <= 8.0 + 1e-9);
         firstCodes.insert(box.analogInCode(channel, 1234.0));
-        QCOMPARE(box.analogInCode(channel, 777.0), box.analogInCode(channel, 777.0));
     }
     QCOMPARE(firstCodes.size(), std::size_t(14));
 }
@@ -345,7 +344,6 @@ void TestSimulatedBox::lineTiming()
     for (int channel = 0; channel < deviceType(type)->edgeCnts; ++channel)
         QVERIFY(session.ask(edgeCounterFrame(channel, true)).isComplete());
     session.box->setLineTiming(timed);
-    QCOMPARE(session.box->hasLineTiming(), timed);
 
     ZUsbDevice *device = session.link.handle();
     const QByteArray written = command.repeated(burst);

@@ -157,6 +157,7 @@ private slots:
     void thirdSignalAbortsWithoutReplacing();
     void unwritableAfterTheRun_data();
     void unwritableAfterTheRun();
+    void refusedCommandLine();
 };
 
 // Ctrl+C stops the run; another one once the save has begun (the summary is on the
@@ -267,6 +268,17 @@ void TestAcquireEnding::unwritableAfterTheRun()
         QVERIFY2(run.output().contains(message), qPrintable(run.output()));
     QCOMPARE(readAll(data).contains("analogChannel\t2"), dataWritten);
     QVERIFY(!QFileInfo(project).isFile());
+}
+
+// The entry refuses what the parser refuses, with the usage status and the hint.
+void TestAcquireEnding::refusedCommandLine()
+{
+    TerminalRun run({ "--type", "1", "--fast" });
+    QVERIFY(run.started());
+    QCOMPARE(run.finish(), 2);
+    QVERIFY2(run.output().contains("quoravi-acquire: unknown option '--fast'"),
+             qPrintable(run.output()));
+    QVERIFY(run.output().contains("Try 'quoravi-acquire --help'."));
 }
 
 QTEST_GUILESS_MAIN(TestAcquireEnding)

@@ -85,17 +85,21 @@ void TestAcquireScan::nothingToScanIsOneLine()
     }
 }
 
-// Without a type: every device with its details and whether it opens; success when one
-// does.
+// Without a type: every device of FTDI's default products in the bus's order, with its
+// details where this user may open it, and whether it opens; success when one does.
 void TestAcquireScan::listsDevicesAndWhetherTheyOpen()
 {
+    Device mouse = lineDevice(1);
+    mouse.vendorId = 0x046D;
+    mouse.productId = 0xC077;
     Device denied = lineDevice(1, OpenRefusal::AccessDenied);
     denied.address = 7;
     Device busy = lineDevice(1, OpenRefusal::Claimed);
     busy.address = 8;
+    busy.productId = 0x6015;
     busy.serial = "TB000003";
     {
-        const BusScope bus({ lineDevice(1), denied, busy });
+        const BusScope bus({ lineDevice(1), mouse, denied, busy });
         const ScanResult result = scan(0);
         QVERIFY(result.succeeded);
         QCOMPARE(
@@ -103,9 +107,10 @@ void TestAcquireScan::listsDevicesAndWhetherTheyOpen()
             (QStringList { "3 FTDI devices found:", FirstDevice + "can be opened",
                            "  2: bus 1, address 7, 0403:6001: cannot be opened. "
                                + linkFailureReason(ZLinkFailure::NoPermission, 0),
-                           "  3: bus 1, address 8, 0403:6001, \"Tebor USB DAQ\", serial TB000003: "
+                           "  3: bus 1, address 8, 0403:6015, \"Tebor USB DAQ\", serial TB000003: "
                            "cannot be opened. "
                                + linkFailureReason(ZLinkFailure::Busy, 0) }));
+        QCOMPARE(ftdistandin::counters().contexts, 0);
     }
     const BusScope bus({ denied });
     const ScanResult result = scan(0);
