@@ -196,6 +196,9 @@ void TestAcquireEnding::secondSignalWhileSaving()
 // leaves the old file as it was.
 void TestAcquireEnding::thirdSignalAbortsWithoutReplacing()
 {
+#if defined(__SANITIZE_THREAD__)
+    QSKIP("ThreadSanitizer defers signal handlers to its own safe points, past the commit");
+#endif
     QTemporaryDir dir;
     const QString target = dir.filePath(QStringLiteral("old.xml"));
     QVERIFY(writeAll(target, "old content\n"));
