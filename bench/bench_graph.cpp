@@ -10,6 +10,7 @@
 // argument runs the live run only)
 
 #include "app/zeventdispatcher.h"
+#include "bench/benchkit.h"
 #include "model/zanalogin.h"
 #include "model/zdigitin.h"
 #include "model/zedgecnt.h"
@@ -46,21 +47,6 @@ std::size_t heapBytes()
 {
     const struct mallinfo2 info = mallinfo2();
     return info.uordblks + info.hblkhd;
-}
-
-double threadCpuSeconds()
-{
-    timespec now {};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
-}
-
-double percentile(std::vector<double> values, double p)
-{
-    if (values.empty())
-        return 0.0;
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, std::size_t(p * double(values.size())))];
 }
 
 void fillNoisySine(ZAnalogIn &channel, std::size_t count)

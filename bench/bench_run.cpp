@@ -10,6 +10,7 @@
 
 #include "app/zappobservable.h"
 #include "app/zeventdispatcher.h"
+#include "bench/benchkit.h"
 #include "device/zlinecapacity.h"
 #include "device/zrealbox.h"
 #include "device/zsimulatedbox.h"
@@ -38,25 +39,6 @@ double cpuSeconds()
     };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
-
-// Ends an event loop when the run is over.
-class RunEnd : public ZObserver<ZAppObservable>
-{
-public:
-    explicit RunEnd(QEventLoop *loop)
-        : m_loop(loop)
-    { }
-    ~RunEnd() override { detach(subject()); }
-    bool update(int code) override
-    {
-        if (code == SampleFinished || code == SampleCanceled)
-            QMetaObject::invokeMethod(m_loop, "quit", Qt::QueuedConnection);
-        return true;
-    }
-
-private:
-    QEventLoop *m_loop;
-};
 
 struct RunResult
 {

@@ -9,6 +9,7 @@
 
 #include "app/zappobservable.h"
 #include "app/zeventdispatcher.h"
+#include "bench/benchkit.h"
 #include "device/zrealbox.h"
 #include "device/zsimulatedbox.h"
 #include "device/zusbbackend.h"
@@ -40,41 +41,6 @@ namespace {
 
 constexpr int UX109 = 10;
 constexpr int TickMs = 10;
-
-double threadCpuSeconds()
-{
-    timespec now {};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
-}
-
-// Ends the loop when the run is over.
-class RunEnd : public ZObserver<ZAppObservable>
-{
-public:
-    explicit RunEnd(QEventLoop *loop)
-        : m_loop(loop)
-    { }
-    ~RunEnd() override { detach(subject()); }
-    bool update(int code) override
-    {
-        if (code == SampleFinished || code == SampleCanceled)
-            QMetaObject::invokeMethod(m_loop, "quit", Qt::QueuedConnection);
-        return true;
-    }
-
-private:
-    QEventLoop *m_loop;
-};
-
-double percentile(std::vector<double> values, double p)
-{
-    if (values.empty())
-        return 0.0;
-    std::sort(values.begin(), values.end());
-    const auto index = std::size_t(std::lround(p * double(values.size() - 1)));
-    return values[index];
-}
 
 std::vector<ZInChannel *> inputsOf(const ZRealBox &box)
 {
