@@ -15,14 +15,8 @@ constexpr int RowSpacing = 15;
 
 ZBoxCfgr::ZBoxCfgr(QWidget *parent)
     : QScrollArea(parent)
-{
-    auto *content = new QWidget(this);
-    m_content = new QVBoxLayout(content);
-    m_content->setSpacing(20);
-    m_content->setContentsMargins(10, 10, 10, 10);
-    setWidget(content);
-    setWidgetResizable(true);
-}
+    , m_content(createScrolledContent(this))
+{ }
 
 ZBoxCfgr::~ZBoxCfgr()
 {
