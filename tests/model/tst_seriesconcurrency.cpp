@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr int SampleCount = 1000000;
+constexpr std::size_t SampleCount = 1000000;
 
 // Deterministic codes over the whole signed 24-bit range.
 int rawOf(std::size_t i)
@@ -16,47 +16,31 @@ int rawOf(std::size_t i)
     return int((i * 7919u) % 16777215u) - 8388607;
 }
 
-double voltsOf(std::size_t i)
-{
-    // Range ±1.25 V, gain 1, offset 0: the conversion the channel applies.
-    return ((10.0 / 8) * 1.0 * rawOf(i)) / 8388607.0 + 1e-6 * 0.0;
-}
-
-double timeOf(std::size_t i)
-{
-    return double(i) * 0.001;
-}
-
-// Counts updates and checks that none arrives outside attach .. detach.
+// Counts appends and any update that arrives outside attach .. detach.
 class WatchingObserver : public ZObserver<ZComponent>
 {
 public:
     ~WatchingObserver() override { detach(subject()); }
     bool update(int code) override
     {
-        if (!m_attached.load(std::memory_order_relaxed))
-            m_strayUpdates.fetch_add(1, std::memory_order_relaxed);
-        if (code == DataAppended)
-            m_appended.fetch_add(1, std::memory_order_relaxed);
+        strayUpdates += attached ? 0 : 1;
+        appended += code == DataAppended ? 1 : 0;
         return true;
     }
     bool onAttached() override
     {
-        m_attached.store(true, std::memory_order_relaxed);
+        attached = true;
         return true;
     }
     bool onDetached() override
     {
-        m_attached.store(false, std::memory_order_relaxed);
+        attached = false;
         return true;
     }
-    int strayUpdates() const { return m_strayUpdates.load(); }
-    int appended() const { return m_appended.load(); }
 
-private:
-    std::atomic<bool> m_attached { false };
-    std::atomic<int> m_strayUpdates { 0 };
-    std::atomic<int> m_appended { 0 };
+    std::atomic<bool> attached { false };
+    std::atomic<std::size_t> strayUpdates { 0 };
+    std::atomic<std::size_t> appended { 0 };
 };
 
 } // namespace
@@ -71,7 +55,7 @@ private slots:
 
 void TestSeriesConcurrency::readersSeeConsistentPrefix()
 {
-    ZAnalogIn channel(0);
+    ZAnalogIn channel(0); // ±1.25 V, gain 1, offset 0
     const std::vector<double> coefSets[] = { { 0.5, 2.0, 0.0, 0.25 }, { -1.0, 1.0, 3.0, 0.0 } };
     channel.setCoefs(coefSets[0]);
     std::vector<double> coefs = channel.coefs();
@@ -83,42 +67,35 @@ void TestSeriesConcurrency::readersSeeConsistentPrefix()
     };
 
     // A queued receiver must find at least the samples its signal announced.
-    std::size_t announced = 0;
-    int shortReads = 0;
+    std::size_t announced = 0, shortReads = 0;
     connect(&channel, &ZInChannel::dataAppended, this, [&](int count) {
         announced += std::size_t(count);
-        if (channel.sampleCount() < announced)
-            ++shortReads;
+        shortReads += channel.sampleCount() < announced ? 1 : 0;
     });
-
     WatchingObserver permanent, flickering;
     permanent.attach(&channel);
 
     std::atomic<bool> done { false };
     std::thread writer([&] {
         for (std::size_t i = 0; i < SampleCount; ++i) {
-            const double t = timeOf(i);
+            const double t = double(i) * 0.001;
             const int raw = rawOf(i);
             channel.append(&t, &raw, 1);
         }
-        done.store(true);
+        done = true;
     });
 
-    std::size_t verified = 0; // every index below this was checked against the coefs in force
-    int round = 0;
+    std::size_t verified = 0; // every index below this was checked with the coefs in force
+    std::size_t nextCoefChange = SampleCount / 8, mismatches = 0;
+    int round = 0, coefChanges = 0;
     bool sawPartial = false;
-    std::size_t nextCoefChange = SampleCount / 8;
-    int coefChanges = 0;
-    int mismatches = 0;
-    const auto check = [&](bool condition) {
-        if (!condition)
-            ++mismatches;
+    const auto check = [&mismatches](bool condition) {
+        mismatches += condition ? 0 : 1;
     };
-    while (!done.load() || verified < channel.sampleCount()) {
-        // Attaching, changing coefficients and handling queued signals below all synchronise
-        // with the writer; wait for samples published after that, so that only the channel's
-        // own publication orders what is read next.
-        while (!done.load() && channel.sampleCount() == verified)
+    while (!done || verified < channel.sampleCount()) {
+        // What follows synchronises with the writer; wait for samples published after it,
+        // so that only the channel's own publication orders what is read next.
+        while (!done && channel.sampleCount() == verified)
             std::this_thread::yield();
 
         // Views taken later never see fewer samples than earlier ones.
@@ -127,8 +104,8 @@ void TestSeriesConcurrency::readersSeeConsistentPrefix()
         const ZSeriesView<double> ys = channel.functionValues();
         check(times.size() <= volts.size() && volts.size() <= ys.size());
         for (std::size_t i = verified; i < times.size(); ++i) {
-            check(times[i] == timeOf(i));
-            check(volts[i] == voltsOf(i));
+            check(times[i] == double(i) * 0.001);
+            check(volts[i] == (1.25 * rawOf(i)) / 8388607.0);
             check(ys[i] == expectedY(volts[i]));
         }
         verified = times.size();
@@ -137,8 +114,7 @@ void TestSeriesConcurrency::readersSeeConsistentPrefix()
         if (verified >= nextCoefChange) {
             // New coefficients apply at once to every stored sample and to later ones.
             nextCoefChange += SampleCount / 8;
-            coefs = coefSets[++coefChanges % 2];
-            channel.setCoefs(coefs);
+            channel.setCoefs(coefSets[++coefChanges % 2]);
             coefs = channel.coefs();
             const ZSeriesView<double> after = channel.functionValues();
             for (std::size_t i = 0; i < after.size(); i += 997)
@@ -151,17 +127,14 @@ void TestSeriesConcurrency::readersSeeConsistentPrefix()
         QCoreApplication::processEvents();
     }
     writer.join();
-    QVERIFY(QTest::qWaitFor([&] { return announced == SampleCount; }, 60000));
+    QTRY_COMPARE_WITH_TIMEOUT(announced, SampleCount, 60000);
 
-    QCOMPARE(mismatches, 0);
-    QCOMPARE(verified, std::size_t(SampleCount));
-    QCOMPARE(announced, std::size_t(SampleCount));
-    QCOMPARE(shortReads, 0);
-    QCOMPARE(permanent.appended(), SampleCount);
-    QCOMPARE(permanent.strayUpdates(), 0);
-    QCOMPARE(flickering.strayUpdates(), 0);
-    QVERIFY(sawPartial); // the reader really ran alongside the writer
-    QVERIFY(coefChanges > 0);
+    QCOMPARE(mismatches, std::size_t(0));
+    QCOMPARE(verified, SampleCount);
+    QCOMPARE(shortReads, std::size_t(0));
+    QCOMPARE(permanent.appended.load(), SampleCount);
+    QCOMPARE(permanent.strayUpdates + flickering.strayUpdates, std::size_t(0));
+    QVERIFY(sawPartial && coefChanges > 0); // the reader really ran alongside the writer
 }
 
 QTEST_GUILESS_MAIN(TestSeriesConcurrency)
