@@ -3,6 +3,7 @@
 
 #include "app/zappobservable.h"
 #include "device/zusbbridge.h"
+#include "model/zanalogin.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,8 +24,7 @@ inline ZAppObservable::BridgeFactory noBridge()
     };
 }
 
-// Keeps every settings file of the process inside a temporary folder, so that no test
-// reads or writes the user's configuration even by accident.
+// No test reads or writes the user's configuration, even by accident.
 inline void redirectUserSettings(const QTemporaryDir &dir)
 {
     QStandardPaths::setTestModeEnabled(true);
@@ -44,8 +44,23 @@ inline bool writeAll(const QString &fileName, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-// Limits the size of the files the process writes while it lives, so that a write in the
-// middle of a file fails as on a full disk.
+// Samples one by one, as the acquisition appends them (times move forward on the way).
+inline void appendVolts(ZAnalogIn *channel,
+                        std::initializer_list<std::pair<double, double>> samples)
+{
+    for (const auto &[t, v] : samples)
+        channel->appendVolts(&t, &v, 1);
+}
+
+inline void appendRaw(ZInChannel *channel, std::initializer_list<std::pair<double, qint64>> samples)
+{
+    for (const auto &[t, raw] : samples) {
+        const int value = static_cast<int>(quint32(raw));
+        channel->append(&t, &value, 1);
+    }
+}
+
+// While it lives, a write beyond the limit fails as on a full disk.
 class FileSizeLimit
 {
 public:

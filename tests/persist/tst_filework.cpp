@@ -79,11 +79,9 @@ private slots:
     void initTestCase();
     void startDuringASaveWaitsForIt_data();
     void startDuringASaveWaitsForIt();
-    void cancelledSaveLeavesTheOldFile_data();
     void cancelledSaveLeavesTheOldFile();
     void openOnAWorkerAddsOneBoxOrNone_data();
     void openOnAWorkerAddsOneBoxOrNone();
-    void unsavedSamples_data();
     void unsavedSamples();
 
 private:
@@ -158,40 +156,35 @@ void TestFileWork::startDuringASaveWaitsForIt()
     QCOMPARE(read.box->edgeCnts()[0]->sampleCount(), std::size_t(2000));
 }
 
-void TestFileWork::cancelledSaveLeavesTheOldFile_data()
-{
-    QTest::addColumn<bool>("project");
-    QTest::newRow("project") << true;
-    QTest::newRow("data") << false;
-}
-
+// Cancelled once the new file is open and the writing begins.
 void TestFileWork::cancelledSaveLeavesTheOldFile()
 {
-    QFETCH(bool, project);
-    Rig rig;
-    rig.fillSamples(200000);
-    QTemporaryDir dir;
-    const QString fileName = dir.filePath(QStringLiteral("old.file"));
-    QVERIFY(writeAll(fileName, "the old content\n"));
+    for (const bool project : { true, false }) {
+        Rig rig;
+        rig.fillSamples(200000);
+        QTemporaryDir dir;
+        const QString fileName = dir.filePath(QStringLiteral("old.file"));
+        QVERIFY(writeAll(fileName, "the old content\n"));
 
-    ZFileProgress progress;
-    ZProjectCommands commands(rig.app);
-    // Cancelled once the new file is open and the writing begins.
-    commands.setStatusSink([&progress](const QString &text) {
-        if (text.startsWith(QLatin1String("Saving")))
-            progress.cancel();
-    });
-    const ZCommandOutcome outcome = project ? commands.saveProject(fileName, &progress)
-                                            : commands.saveData(fileName, &progress);
-    QVERIFY(!outcome.succeeded);
-    QVERIFY(outcome.cancelled);
-    QCOMPARE(outcome.message, ZCommandOutcome::NoMessage);
-    QCOMPARE(outcome.statusText,
-             project ? QStringLiteral("Save Project canceled.")
-                     : QStringLiteral("Save Data canceled."));
-    QCOMPARE(readAll(fileName), QByteArray("the old content\n"));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList { QStringLiteral("old.file") });
-    QVERIFY(rig.unsaved.hasUnsavedSamples() == false); // no run began: nothing to lose
+        ZFileProgress progress;
+        ZProjectCommands commands(rig.app);
+        commands.setStatusSink([&progress](const QString &text) {
+            if (text.startsWith(QLatin1String("Saving")))
+                progress.cancel();
+        });
+        const ZCommandOutcome outcome = project ? commands.saveProject(fileName, &progress)
+                                                : commands.saveData(fileName, &progress);
+        QVERIFY(!outcome.succeeded);
+        QVERIFY(outcome.cancelled);
+        QCOMPARE(outcome.message, ZCommandOutcome::NoMessage);
+        QCOMPARE(outcome.statusText,
+                 project ? QStringLiteral("Save Project canceled.")
+                         : QStringLiteral("Save Data canceled."));
+        QCOMPARE(readAll(fileName), QByteArray("the old content\n"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
+                 QStringList { QStringLiteral("old.file") });
+        QVERIFY(!rig.unsaved.hasUnsavedSamples()); // no run began: nothing to lose
+    }
 }
 
 void TestFileWork::openOnAWorkerAddsOneBoxOrNone_data()
@@ -239,66 +232,37 @@ void TestFileWork::openOnAWorkerAddsOneBoxOrNone()
     }
 }
 
-void TestFileWork::unsavedSamples_data()
+void TestFileWork::unsavedSamples()
 {
-    QTest::addColumn<QString>("steps");
-    QTest::addColumn<bool>("unsaved");
     // r: a run takes samples; s: a save that begins and succeeds while idle; S: a save
     // that begins during a run; f: a save that fails; b: a save begins, a run begins, the
     // save succeeds; t: another box type.
-    QTest::newRow("nothing sampled") << QString() << false;
-    QTest::newRow("after a run") << "r" << true;
-    QTest::newRow("saved after the run") << "rs" << false;
-    QTest::newRow("saved during the run") << "rS" << true;
-    QTest::newRow("save failed") << "rf" << true;
-    QTest::newRow("new run while saving") << "rb" << true;
-    QTest::newRow("saved, then another run") << "rsr" << true;
-    QTest::newRow("box type changed") << "rt" << false;
-}
-
-void TestFileWork::unsavedSamples()
-{
-    QFETCH(QString, steps);
-    QFETCH(bool, unsaved);
-    Rig rig;
-    ZRealBox *box = rig.app.activeBox();
-    const auto run = [&] {
-        box->setSampling(true);
-        rig.app.notify(SampleStarted);
-        rig.fillSamples(10);
+    const QList<QPair<const char *, bool>> cases {
+        { "", false },  { "r", true },  { "rs", false }, { "rS", true },
+        { "rf", true }, { "rb", true }, { "rsr", true }, { "rt", false },
     };
-    for (const QChar step : steps) {
-        switch (step.toLatin1()) {
-        case 'r':
-            run();
+    for (const auto &[steps, unsaved] : cases) {
+        Rig rig;
+        ZRealBox *box = rig.app.activeBox();
+        for (const char *step = steps; *step; ++step) {
+            ZUnsavedSamples::Save save;
+            if (*step == 's' || *step == 'f' || *step == 'b')
+                save = rig.unsaved.saveBegins();
+            if (*step != 's' && *step != 'f' && *step != 't') {
+                box->setSampling(true);
+                rig.app.notify(SampleStarted);
+                rig.fillSamples(10);
+            }
+            if (*step == 'S')
+                save = rig.unsaved.saveBegins();
             box->setSampling(false);
-            break;
-        case 's':
-            rig.unsaved.saveSucceeded(rig.unsaved.saveBegins());
-            break;
-        case 'S': {
-            run();
-            const ZUnsavedSamples::Save save = rig.unsaved.saveBegins();
-            box->setSampling(false);
-            rig.unsaved.saveSucceeded(save);
-            break;
+            if (*step == 's' || *step == 'S' || *step == 'b')
+                rig.unsaved.saveSucceeded(save);
+            if (*step == 't')
+                rig.app.setBoxType(UX107 + 1);
         }
-        case 'f':
-            rig.unsaved.saveBegins();
-            break;
-        case 'b': {
-            const ZUnsavedSamples::Save save = rig.unsaved.saveBegins();
-            run();
-            box->setSampling(false);
-            rig.unsaved.saveSucceeded(save);
-            break;
-        }
-        case 't':
-            rig.app.setBoxType(UX107 + 1);
-            break;
-        }
+        QVERIFY2(rig.unsaved.hasUnsavedSamples() == unsaved, steps);
     }
-    QCOMPARE(rig.unsaved.hasUnsavedSamples(), unsaved);
 }
 
 QTEST_GUILESS_MAIN(TestFileWork)

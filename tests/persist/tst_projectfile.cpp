@@ -16,21 +16,18 @@
 
 #include <atomic>
 #include <cstring>
-#include <limits>
+#include <optional>
 #include <thread>
 
 namespace {
 
-QString number(double value)
-{
-    return QString::number(value, 'g', QLocale::FloatingPointShortest);
-}
-
-template<class Series, class Text> QString joined(const Series &series, Text text)
+template<class Series> QString joined(const Series &series)
 {
     QStringList list;
     for (const auto &value : series)
-        list << text(value);
+        list << (std::is_floating_point_v<decltype(+value)>
+                     ? QString::number(double(value), 'g', QLocale::FloatingPointShortest)
+                     : QString::number(qulonglong(value)));
     return list.join(QLatin1Char(','));
 }
 
@@ -40,23 +37,19 @@ QString describe(const ZBox &box)
     QStringList parts { QStringLiteral("type %1").arg(box.boxType()) };
     if (const auto *imgy = dynamic_cast<const ZImgyBox *>(&box))
         parts << QStringLiteral("saved '%1'").arg(imgy->savedTime());
-    const auto integer = [](auto n) {
-        return QString::number(n);
-    };
     const auto head = [](const char *kind, const ZInChannel *c) {
-        return QStringLiteral("%1%2").arg(QLatin1String(kind)).arg(channelOf(c->id()) + 1);
+        return QLatin1String(kind) + QString::number(channelOf(c->id()) + 1);
     };
     for (const ZAnalogIn *c : box.analogIns())
         parts << QStringLiteral("%1 [%2] t %3 v %4")
-                     .arg(head("AI", c), joined(c->coefs(), number), joined(c->times(), number),
-                          joined(c->volts(), number));
+                     .arg(head("AI", c), joined(c->coefs()), joined(c->times()),
+                          joined(c->volts()));
     for (const ZDigitIn *c : box.digitIns())
         parts << QStringLiteral("%1 t %2 s %3")
-                     .arg(head("DI", c), joined(c->times(), number),
-                          joined(c->statuses(), integer));
+                     .arg(head("DI", c), joined(c->times()), joined(c->statuses()));
     for (const ZEdgeCnt *c : box.edgeCnts())
         parts << QStringLiteral("%1 t %2 n %3")
-                     .arg(head("CN", c), joined(c->times(), number), joined(c->counts(), integer));
+                     .arg(head("CN", c), joined(c->times()), joined(c->counts()));
     return parts.join(QStringLiteral(" | "));
 }
 
@@ -67,20 +60,14 @@ QByteArray written(const ZBox &box, const QString &savedTime)
     return writeProject(box, savedTime, buffer) ? buffer.data() : QByteArray();
 }
 
-ZProjectReadResult readBytes(const QByteArray &bytes)
+// Through the reader, or through QXmlStreamReader alone to hold the fast path to its answers.
+ZProjectReadResult readBytes(const QByteArray &bytes, bool qtOnly = false)
 {
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
-    return readProject(buffer);
-}
-
-// The same document through QXmlStreamReader alone, to hold the fast path to its answers.
-ZProjectReadResult readBytesWithQt(const QByteArray &bytes)
-{
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
+    if (!qtOnly)
+        return readProject(buffer);
     ZProjectBuilder builder;
     ZProjectReadResult result;
     if (!scanXmlWithStreamReader(buffer, builder))
@@ -92,22 +79,7 @@ ZProjectReadResult readBytesWithQt(const QByteArray &bytes)
     return result;
 }
 
-void appendVolts(ZAnalogIn *channel, std::initializer_list<std::pair<double, double>> samples)
-{
-    for (const auto &[t, v] : samples)
-        channel->appendVolts(&t, &v, 1);
-}
-
-void appendRaw(ZInChannel *channel, std::initializer_list<std::pair<double, qint64>> samples)
-{
-    for (const auto &[t, raw] : samples) {
-        const int value = static_cast<int>(quint32(raw));
-        channel->append(&t, &value, 1);
-    }
-}
-
-// A box of type 8 (four analog inputs, one digital input, one edge counter) with samples
-// on analog inputs 2 and 4, the digital input and the counter.
+// Type 8 (four analog inputs, a digital input, an edge counter), samples on AI2, AI4, DI1, CN1.
 std::unique_ptr<ZRealBox> sampleBox()
 {
     auto box = std::make_unique<ZRealBox>(nullptr, 8);
@@ -142,6 +114,13 @@ QString goldenPath()
     return QFINDTESTDATA("data/project-golden.xml");
 }
 
+void row(const char *name, const QByteArray &document, const QString &expected)
+{
+    QTest::newRow(name) << document << expected;
+}
+
+enum SaveFault { NoFault, NoFolder, DiskFull, NameBecameFolder, FolderBecameFile };
+
 } // namespace
 
 class TestProjectFile : public QObject
@@ -161,8 +140,6 @@ private slots:
     void fastScannerAgreesWithQt();
     void saveCommands_data();
     void saveCommands();
-    void failedCommitKeepsTheOldFile_data();
-    void failedCommitKeepsTheOldFile();
     void openProjectCommand();
 
 private:
@@ -192,7 +169,6 @@ void TestProjectFile::roundTripIsExact_data()
     QTest::addColumn<QVector<double>>("times");
     QTest::addColumn<QVector<double>>("coefs");
     QTest::addColumn<QString>("savedTime");
-
     QTest::newRow("milliseconds") << QVector<double> { 0.001, 0.002, 0.003, 1234.567 }
                                   << QVector<double> { 0, 1, 0, 0, 0, 0 }
                                   << QStringLiteral("2024/6/1 \u4e0a\u53489:30");
@@ -211,7 +187,6 @@ void TestProjectFile::roundTripIsExact()
     QFETCH(QVector<double>, times);
     QFETCH(QVector<double>, coefs);
     QFETCH(QString, savedTime);
-
     ZRealBox box(nullptr, 10);
     ZAnalogIn *ai = box.analogIns()[13];
     ai->setCoefs(std::vector<double>(coefs.begin(), coefs.end()));
@@ -225,9 +200,9 @@ void TestProjectFile::roundTripIsExact()
         di->append(&t, &raw, 1);
         cn->append(&t, &raw, 1);
     }
-
     const QByteArray bytes = written(box, savedTime);
-    for (const auto &result : { readBytes(bytes), readBytesWithQt(bytes) }) {
+    QVERIFY(bytes.contains("<digitChannels total=\"5\" used=\"1\" timeUnit=\"seconds\">"));
+    for (const auto &result : { readBytes(bytes), readBytes(bytes, true) }) {
         QCOMPARE(result.outcome, ZProjectReadResult::Opened);
         const ZImgyBox &read = *result.box;
         QCOMPARE(read.boxType(), 10);
@@ -239,18 +214,16 @@ void TestProjectFile::roundTripIsExact()
         QVERIFY(std::memcmp(back->coefs().data(), ai->coefs().data(), 6 * sizeof(double)) == 0);
         for (std::size_t k = 0; k < ai->sampleCount(); ++k) {
             const double t = ai->times()[k];
-            QVERIFY2(std::memcmp(&back->times()[k], &t, sizeof t) == 0, qPrintable(number(t)));
+            QVERIFY2(std::memcmp(&back->times()[k], &t, sizeof t) == 0, qPrintable(joined(times)));
             // Voltages come back as the text they were written as.
             QCOMPARE(back->volts()[k], formatNumber(ai->volts()[k], 8).toDouble());
             QCOMPARE(back->functionValues()[k], back->evaluate(back->volts()[k]));
         }
         QCOMPARE(read.digitIns()[0]->id(), di->id());
         QCOMPARE(read.edgeCnts()[0]->id(), cn->id());
-        for (std::size_t k = 0; k < di->sampleCount(); ++k) {
-            QCOMPARE(read.digitIns()[0]->times()[k], di->times()[k]);
-            QCOMPARE(read.digitIns()[0]->statuses()[k], di->statuses()[k]);
-            QCOMPARE(read.edgeCnts()[0]->counts()[k], cn->counts()[k]);
-        }
+        QCOMPARE(joined(read.digitIns()[0]->times()), joined(di->times()));
+        QCOMPARE(joined(read.digitIns()[0]->statuses()), joined(di->statuses()));
+        QCOMPARE(joined(read.edgeCnts()[0]->counts()), joined(cn->counts()));
     }
 }
 
@@ -292,137 +265,117 @@ void TestProjectFile::savingWhileSamplesArrive()
 void TestProjectFile::badInput_data()
 {
     QTest::addColumn<QByteArray>("document");
-    QTest::addColumn<int>("outcome");
-    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("expected"); // an outcome, or the box read
+    const auto project = [](const QByteArray &sampled) {
+        return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Quoravi version=\"2.2.1\" "
+               "boxType=\"8\" savedTime=\"s\">\n"
+            + sampled + "</Quoravi>\n";
+    };
+    const auto sampled = [&](const char *group, const QByteArray &channels) {
+        return project("<sampledData><" + QByteArray(group) + ">" + channels + "</"
+                       + QByteArray(group) + "></sampledData>");
+    };
+    const auto analog = [&](const QByteArray &data) {
+        return sampled("analogChannels", "<analogChannel index=\"1\">" + data + "</analogChannel>");
+    };
+    const QString invalid = QStringLiteral("invalid");
+    const QString version = QStringLiteral("version");
+    const QString s8 = QStringLiteral("type 8 | saved 's'");
+    const QString unit = QStringLiteral(" [0,0,0,0,0,0]");
 
-    const QByteArray head = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n";
-    const auto project = [&](const QByteArray &sampled) {
-        return head + "<Quoravi version=\"2.2.1\" boxType=\"8\" savedTime=\"s\">\n" + sampled
-            + "</Quoravi>\n";
-    };
-    const auto analog = [&](const QByteArray &channels) {
-        return project("<sampledData><analogChannels>" + channels
-                       + "</analogChannels></sampledData>");
-    };
-    const auto counters = [&](const QByteArray &data) {
-        return project("<sampledData><edgeCounters><edgeCounter index=\"1\">" + data
-                       + "</edgeCounter></edgeCounters></sampledData>");
-    };
-    const int opened = ZProjectReadResult::Opened;
-    const int invalid = ZProjectReadResult::InvalidFormat;
-    const int version = ZProjectReadResult::UnmatchedVersion;
-    const QString unit = QStringLiteral("[0,0,0,0,0,0]");
-
-    QTest::newRow("empty file") << QByteArray() << invalid << QString();
-    QTest::newRow("not XML") << QByteArray("Quoravi 2.2.1\n1 2 3\n") << invalid << QString();
-    QTest::newRow("unclosed element")
-        << QByteArray("<Quoravi version=\"2.2.1\"><sampledData></Quoravi>") << invalid << QString();
-    QTest::newRow("bad XML beats bad version")
-        << QByteArray("<Quoravi version=\"3.0\"><a></b></Quoravi>") << invalid << QString();
-    QTest::newRow("bad XML after the samples")
-        << project("<sampledData/>\n") + "<second/>" << invalid << QString();
-    QTest::newRow("undeclared entity")
-        << QByteArray("<Quoravi version=\"2.2.1\" savedTime=\"&nbsp;\"/>") << invalid << QString();
-    QTest::newRow("other root") << QByteArray("<Project version=\"2.2.1\"/>") << version
-                                << QString();
-    QTest::newRow("no version") << QByteArray("<Quoravi boxType=\"1\"/>") << version << QString();
-    QTest::newRow("empty version") << QByteArray("<Quoravi version=\"\"/>") << version << QString();
-    QTest::newRow("version without point")
-        << QByteArray("<Quoravi version=\"2\"/>") << version << QString();
-    QTest::newRow("next major") << QByteArray("<Quoravi version=\"3.0\"/>") << version << QString();
-    QTest::newRow("major not a number")
-        << QByteArray("<Quoravi version=\"v2.2\"/>") << version << QString();
-    QTest::newRow("later minor") << QByteArray("<Quoravi version=\"2.9\"/>") << opened
-                                 << QStringLiteral("type 0 | saved ''");
-    QTest::newRow("no samples element")
-        << QByteArray("<Quoravi version=\"2.0.7\" boxType=\"abc\"/>") << opened
-        << QStringLiteral("type 0 | saved ''");
-    QTest::newRow("empty sampledData")
-        << project("<sampledData/>") << opened << QStringLiteral("type 8 | saved 's'");
-    QTest::newRow("comments, text and instructions")
-        << project("<!-- c --><sampledData>text<?pi x?><analogChannels><!-- c -->"
-                   "<analogChannel index=\"2\" coef1=\"1\">\n<!-- c -->stray"
-                   "<data time=\"1\" voltage=\"2\"/><![CDATA[x]]></analogChannel>"
-                   "</analogChannels></sampledData>")
-        << opened << QStringLiteral("type 8 | saved 's' | AI2 [0,1,0,0,0,0] t 1 v 2");
-    QTest::newRow("invalid indexes skipped")
-        << analog("<analogChannel><data time=\"1\"/></analogChannel>"
-                  "<analogChannel index=\"0\"><data time=\"1\"/></analogChannel>"
-                  "<analogChannel index=\"65\"><data time=\"1\"/></analogChannel>"
-                  "<analogChannel index=\"-1\"><data time=\"1\"/></analogChannel>"
-                  "<analogChannel index=\"x\"><data time=\"1\"/></analogChannel>"
-                  "<analogChannel index=\"64\"><data time=\"1\"/></analogChannel>")
-        << opened << QStringLiteral("type 8 | saved 's' | AI64 %1 t 1 v 0").arg(unit);
-    QTest::newRow("a repeated index keeps the first channel of its kind")
-        << project("<sampledData><analogChannels>"
-                   "<analogChannel index=\"2\"><data time=\"1\" voltage=\"1\"/></analogChannel>"
-                   "<analogChannel index=\"2\"><data time=\"2\" voltage=\"2\"/></analogChannel>"
-                   "<analogChannel index=\"3\"><data time=\"3\" voltage=\"3\"/></analogChannel>"
-                   "</analogChannels><digitChannels>"
-                   "<digitChannel index=\"1\"><data time=\"1\" status=\"1\"/></digitChannel>"
-                   "<digitChannel index=\"1\"><data time=\"2\" status=\"0\"/></digitChannel>"
-                   "</digitChannels><edgeCounters>"
-                   "<edgeCounter index=\"2\"><data time=\"1\" counted=\"5\"/></edgeCounter>"
-                   "</edgeCounters></sampledData>")
-        << opened
-        << QStringLiteral("type 8 | saved 's' | AI2 %1 t 1 v 1 | AI3 %1 t 3 v 3 | DI1 t 1 s 1 | "
-                          "CN2 t 1 n 5")
-               .arg(unit);
-    QTest::newRow("times that go backwards")
-        << analog(
-               "<analogChannel index=\"1\"><data time=\"2\" voltage=\"1\"/>"
-               "<data time=\"1\" voltage=\"1\"/><data time=\"2\" voltage=\"1\"/></analogChannel>")
-        << opened
-        << QStringLiteral("type 8 | saved 's' | AI1 %1 t 2,2.001,2.002 v 1,1,1").arg(unit);
+    for (const char *bad :
+         { "", "Quoravi 2.2.1\n1 2 3\n", "<Quoravi version=\"2.2.1\"><sampledData></Quoravi>",
+           "<Quoravi version=\"3.0\"><a></b></Quoravi>", // beats the version
+           "<Quoravi version=\"2.2.1\" savedTime=\"&nbsp;\"/>" })
+        row(bad, bad, invalid);
+    row("bad XML after the samples", project("<sampledData/>\n") + "<second/>", invalid);
+    for (const char *other : { "<Project version=\"2.2.1\"/>", "<Quoravi boxType=\"1\"/>",
+                               "<Quoravi version=\"\"/>", "<Quoravi version=\"2\"/>",
+                               "<Quoravi version=\"3.0\"/>", "<Quoravi version=\"v2.2\"/>" })
+        row(other, other, version);
+    row("later minor", "<Quoravi version=\"2.9\"/>", "type 0 | saved ''");
+    row("no samples element", "<Quoravi version=\"2.0.7\" boxType=\"abc\"/>", "type 0 | saved ''");
+    row("empty sampledData", project("<sampledData/>"), s8);
+    row("comments, text and instructions",
+        project("<!-- c --><sampledData>text<?pi x?><analogChannels><!-- c -->"
+                "<analogChannel index=\"2\" coef1=\"1\">\n<!-- c -->stray"
+                "<data time=\"1\" voltage=\"2\"/><![CDATA[x]]></analogChannel>"
+                "</analogChannels></sampledData>"),
+        s8 + " | AI2 [0,1,0,0,0,0] t 1 v 2");
+    row("invalid indexes skipped",
+        sampled("analogChannels",
+                "<analogChannel><data time=\"1\"/></analogChannel>"
+                "<analogChannel index=\"0\"><data time=\"1\"/></analogChannel>"
+                "<analogChannel index=\"65\"><data time=\"1\"/></analogChannel>"
+                "<analogChannel index=\"-1\"><data time=\"1\"/></analogChannel>"
+                "<analogChannel index=\"x\"><data time=\"1\"/></analogChannel>"
+                "<analogChannel index=\"64\"><data time=\"1\"/></analogChannel>"),
+        s8 + " | AI64" + unit + " t 1 v 0");
+    row("a repeated index keeps the first channel of its kind",
+        project("<sampledData><analogChannels>"
+                "<analogChannel index=\"2\"><data time=\"1\" voltage=\"1\"/></analogChannel>"
+                "<analogChannel index=\"2\"><data time=\"2\" voltage=\"2\"/></analogChannel>"
+                "<analogChannel index=\"3\"><data time=\"3\" voltage=\"3\"/></analogChannel>"
+                "</analogChannels><digitChannels>"
+                "<digitChannel index=\"1\"><data time=\"1\" status=\"1\"/></digitChannel>"
+                "<digitChannel index=\"1\"><data time=\"2\" status=\"0\"/></digitChannel>"
+                "</digitChannels><edgeCounters>"
+                "<edgeCounter index=\"2\"><data time=\"1\" counted=\"5\"/></edgeCounter>"
+                "</edgeCounters></sampledData>"),
+        s8 + " | AI2" + unit + " t 1 v 1 | AI3" + unit + " t 3 v 3 | DI1 t 1 s 1 | CN2 t 1 n 5");
+    row("times that go backwards",
+        analog("<data time=\"2\" voltage=\"1\"/><data time=\"1\" voltage=\"1\"/>"
+               "<data time=\"2\" voltage=\"1\"/>"),
+        s8 + " | AI1" + unit + " t 2,2.001,2.002 v 1,1,1");
     // Not finite: skipped. Out of range, unreadable or missing: 0, then moved forward.
-    QTest::newRow("times that are not numbers")
-        << analog("<analogChannel index=\"1\"><data time=\"nan\" voltage=\"1\"/>"
-                  "<data time=\"inf\" voltage=\"2\"/><data time=\"-inf\" voltage=\"3\"/>"
-                  "<data time=\"1e999\" voltage=\"4\"/><data time=\"abc\" voltage=\"5\"/>"
-                  "<data voltage=\"6\"/><data time=\" 7.5 \" voltage=\"7\"/></analogChannel>")
-        << opened
-        << QStringLiteral("type 8 | saved 's' | AI1 %1 t 0,0.001,0.002,7.5 v 4,5,6,7").arg(unit);
-    QTest::newRow("voltages that are not numbers")
-        << analog("<analogChannel index=\"1\"><data time=\"1\" voltage=\"nan\"/>"
-                  "<data time=\"2\" voltage=\"x\"/><data time=\"3\"/></analogChannel>")
-        << opened << QStringLiteral("type 8 | saved 's' | AI1 %1 t 2,3 v 0,0").arg(unit);
-    QTest::newRow("coefficients missing, unreadable or extra")
-        << analog("<analogChannel index=\"1\" coef0=\"x\" coef2=\"inf\" coef3=\"2.5\" coef6=\"9\">"
-                  "<data time=\"1\" voltage=\"2\"/></analogChannel>")
-        << opened << QStringLiteral("type 8 | saved 's' | AI1 [0,0,0,2.5,0,0] t 1 v 2");
-    QTest::newRow("statuses") << project(
-        "<sampledData><digitChannels><digitChannel index=\"1\">"
-        "<data time=\"1\" status=\"1\"/><data time=\"2\" status=\"true\"/>"
-        "<data time=\"3\" status=\"01\"/><data time=\"4\"/></digitChannel>"
-        "</digitChannels></sampledData>")
-                              << opened
-                              << QStringLiteral("type 8 | saved 's' | DI1 t 1,2,3,4 s 1,0,0,0");
-    QTest::newRow("counts are unsigned 32-bit")
-        << counters(
-               "<data time=\"1\" counted=\"2147483648\"/><data time=\"2\" counted=\"4294967295\"/>"
-               "<data time=\"3\" counted=\"4294967296\"/><data time=\"4\" counted=\"-1\"/>")
-        << opened
-        << QStringLiteral("type 8 | saved 's' | CN1 t 1,2,3,4 n 2147483648,4294967295,0,0");
-    QTest::newRow("only the first group of a kind")
-        << project("<sampledData><edgeCounters><edgeCounter index=\"2\"><data time=\"1\" "
-                   "counted=\"5\"/></edgeCounter></edgeCounters><edgeCounters><edgeCounter "
-                   "index=\"1\"><data time=\"1\" counted=\"6\"/></edgeCounter></edgeCounters>"
-                   "</sampledData>")
-        << opened << QStringLiteral("type 8 | saved 's' | CN2 t 1 n 5");
-    QTest::newRow("the first child holds the samples, whatever its name")
-        << project("<other><digitChannels><digitChannel index=\"3\"><data time=\"1\" "
-                   "status=\"1\"><nested time=\"9\"/></data></digitChannel></digitChannels>"
-                   "</other><sampledData><digitChannels><digitChannel index=\"1\"/>"
-                   "</digitChannels></sampledData>")
-        << opened << QStringLiteral("type 8 | saved 's' | DI3 t 1 s 1");
-    QTest::newRow("declared encoding")
-        << QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><Quoravi version=\"2.2\" "
-                      "savedTime=\"caf\xe9\"/>")
-        << opened << QStringLiteral("type 0 | saved 'caf\u00e9'");
-    QTest::newRow("byte order mark and entities")
-        << QByteArray("\xEF\xBB\xBF<?xml version='1.0'?>\n<!DOCTYPE Quoravi [<!ENTITY when "
-                      "\"noon\">]><Quoravi version='2.2.1' savedTime='&when; &amp; &#x41;'/>")
-        << opened << QStringLiteral("type 0 | saved 'noon & A'");
+    row("times that are not numbers",
+        analog("<data time=\"nan\" voltage=\"1\"/><data time=\"inf\" voltage=\"2\"/>"
+               "<data time=\"-inf\" voltage=\"3\"/><data time=\"1e999\" voltage=\"4\"/>"
+               "<data time=\"abc\" voltage=\"5\"/><data voltage=\"6\"/>"
+               "<data time=\" 7.5 \" voltage=\"7\"/>"),
+        s8 + " | AI1" + unit + " t 0,0.001,0.002,7.5 v 4,5,6,7");
+    row("voltages that are not numbers",
+        analog("<data time=\"1\" voltage=\"nan\"/><data time=\"2\" voltage=\"x\"/>"
+               "<data time=\"3\"/>"),
+        s8 + " | AI1" + unit + " t 2,3 v 0,0");
+    row("coefficients missing, unreadable or extra",
+        sampled("analogChannels",
+                "<analogChannel index=\"1\" coef0=\"x\" coef2=\"inf\" coef3=\"2.5\" coef6=\"9\">"
+                "<data time=\"1\" voltage=\"2\"/></analogChannel>"),
+        s8 + " | AI1 [0,0,0,2.5,0,0] t 1 v 2");
+    row("statuses",
+        sampled("digitChannels",
+                "<digitChannel index=\"1\"><data time=\"1\" status=\"1\"/><data time=\"2\" "
+                "status=\"true\"/><data time=\"3\" status=\"01\"/><data time=\"4\"/>"
+                "</digitChannel>"),
+        s8 + " | DI1 t 1,2,3,4 s 1,0,0,0");
+    row("counts are unsigned 32-bit",
+        sampled("edgeCounters",
+                "<edgeCounter index=\"1\"><data time=\"1\" counted=\"2147483648\"/>"
+                "<data time=\"2\" counted=\"4294967295\"/><data time=\"3\" "
+                "counted=\"4294967296\"/><data time=\"4\" counted=\"-1\"/></edgeCounter>"),
+        s8 + " | CN1 t 1,2,3,4 n 2147483648,4294967295,0,0");
+    row("only the first group of a kind",
+        project("<sampledData><edgeCounters><edgeCounter index=\"2\"><data time=\"1\" "
+                "counted=\"5\"/></edgeCounter></edgeCounters><edgeCounters><edgeCounter "
+                "index=\"1\"><data time=\"1\" counted=\"6\"/></edgeCounter></edgeCounters>"
+                "</sampledData>"),
+        s8 + " | CN2 t 1 n 5");
+    row("the first child holds the samples, whatever its name",
+        project("<other><digitChannels><digitChannel index=\"3\"><data time=\"1\" "
+                "status=\"1\"><nested time=\"9\"/></data></digitChannel></digitChannels>"
+                "</other><sampledData><digitChannels><digitChannel index=\"1\"/></digitChannels>"
+                "<edgeCounters><edgeCounter index=\"1\"><data time=\"1\" counted=\"2\"/>"
+                "</edgeCounter></edgeCounters></sampledData>"),
+        s8 + " | DI3 t 1 s 1");
+    row("declared encoding",
+        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><Quoravi version=\"2.2\" "
+        "savedTime=\"caf\xe9\"/>",
+        QStringLiteral("type 0 | saved 'caf\u00e9'"));
+    row("byte order mark and entities",
+        "\xEF\xBB\xBF<?xml version='1.0'?>\n<!DOCTYPE Quoravi [<!ENTITY when \"noon\">]>"
+        "<Quoravi version='2.2.1' savedTime='&when; &amp; &#x41;'/>",
+        "type 0 | saved 'noon & A'");
 }
 
 // Files from other programs, old versions and hand edits: each gives the outcome it
@@ -430,14 +383,15 @@ void TestProjectFile::badInput_data()
 void TestProjectFile::badInput()
 {
     QFETCH(QByteArray, document);
-    QFETCH(int, outcome);
-    QFETCH(QString, box);
-
-    for (const auto &result : { readBytes(document), readBytesWithQt(document) }) {
-        QCOMPARE(int(result.outcome), outcome);
-        QCOMPARE(result.box != nullptr, outcome == ZProjectReadResult::Opened);
-        if (result.box)
-            QCOMPARE(describe(*result.box), box);
+    QFETCH(QString, expected);
+    for (const bool qtOnly : { false, true }) {
+        const ZProjectReadResult result = readBytes(document, qtOnly);
+        QCOMPARE(result.box != nullptr, result.outcome == ZProjectReadResult::Opened);
+        QCOMPARE(result.box ? describe(*result.box)
+                     : result.outcome == ZProjectReadResult::InvalidFormat
+                     ? QStringLiteral("invalid")
+                     : QStringLiteral("version"),
+                 expected);
     }
 }
 
@@ -446,9 +400,8 @@ void TestProjectFile::truncatedCopies()
     const QByteArray golden = readAll(goldenPath());
     for (int size = 0; size < golden.size(); size += 7) {
         const auto result = readBytes(golden.left(size));
-        QVERIFY2(result.outcome == ZProjectReadResult::InvalidFormat,
+        QVERIFY2(result.outcome == ZProjectReadResult::InvalidFormat && !result.box,
                  qPrintable(QString::number(size)));
-        QVERIFY(!result.box);
     }
     // Trailing white space is still the whole document.
     QCOMPARE(readBytes(golden + "\n \n").outcome, ZProjectReadResult::Opened);
@@ -458,7 +411,6 @@ void TestProjectFile::fastScannerAgreesWithQt_data()
 {
     QTest::addColumn<QByteArray>("document");
     QTest::addColumn<bool>("fast");
-
     QTest::newRow("golden file") << readAll(goldenPath()) << true;
     QTest::newRow("single quotes, entities, UTF-8 and '>' in values") << QByteArray(
         "<?xml version='1.0' encoding='UTF-8' standalone='yes' ?>\r\n<a x='&lt;&amp;&gt;'"
@@ -466,26 +418,13 @@ void TestProjectFile::fastScannerAgreesWithQt_data()
                                                                       << true;
     QTest::newRow("byte order mark, no declaration") << QByteArray("\xEF\xBB\xBF <a/> \n") << true;
     QTest::newRow("small chunks") << QByteArray("<a>") + QByteArray(5000, ' ') + "</a>" << true;
-    QTest::newRow("comment") << QByteArray("<a><!-- x --></a>") << false;
-    QTest::newRow("character reference") << QByteArray("<a x=\"&#65;\"/>") << false;
-    QTest::newRow("tab in a value") << QByteArray("<a x=\"1\t2\"/>") << false;
-    QTest::newRow("namespace declaration") << QByteArray("<a xmlns=\"u\"/>") << false;
-    QTest::newRow("prefixed name") << QByteArray("<p:a/>") << false;
-    QTest::newRow("duplicate attribute") << QByteArray("<a x=\"1\" x=\"2\"/>") << false;
-    QTest::newRow("no space between attributes") << QByteArray("<a x=\"1\"y=\"2\"/>") << false;
-    QTest::newRow("unquoted value") << QByteArray("<a x=1/>") << false;
-    QTest::newRow("'<' in a value") << QByteArray("<a x=\"<\"/>") << false;
-    QTest::newRow("mismatched end tag") << QByteArray("<a></b>") << false;
-    QTest::newRow("overlong UTF-8") << QByteArray("<a x=\"\xC0\xAF\"/>") << false;
-    QTest::newRow("surrogate in UTF-8") << QByteArray("<a x=\"\xED\xA0\x80\"/>") << false;
-    QTest::newRow("U+FFFE") << QByteArray("<a x=\"\xEF\xBF\xBE\"/>") << false;
-    QTest::newRow("Latin-1 declared")
-        << QByteArray("<?xml version=\"1.0\" encoding=\"latin1\"?><a/>") << false;
-    QTest::newRow("declaration after space") << QByteArray(" <?xml version=\"1.0\"?><a/>") << false;
-    QTest::newRow("text in an element") << QByteArray("<a>x</a>") << false;
-    QTest::newRow("two roots") << QByteArray("<a/><b/>") << false;
-    QTest::newRow("unclosed root") << QByteArray("<a><b/>") << false;
-    QTest::newRow("no root") << QByteArray(" \n") << false;
+    for (const char *unsupported :
+         { "<a><!-- x --></a>", "<a x=\"&#65;\"/>", "<a x=\"1\t2\"/>", "<a xmlns=\"u\"/>", "<p:a/>",
+           "<a x=\"1\" x=\"2\"/>", "<a x=\"1\"y=\"2\"/>", "<a x=1/>", "<a x=\"<\"/>", "<a></b>",
+           "<a x=\"\xC0\xAF\"/>", "<a x=\"\xED\xA0\x80\"/>", "<a x=\"\xEF\xBF\xBE\"/>",
+           "<?xml version=\"1.0\" encoding=\"latin1\"?><a/>", " <?xml version=\"1.0\"?><a/>",
+           "<a>x</a>", "<a/><b/>", "<a><b/>", " \n" })
+        QTest::newRow(unsupported) << QByteArray(unsupported) << false;
 }
 
 // Whatever the fast scanner accepts is well-formed and reads as QXmlStreamReader reads
@@ -494,7 +433,6 @@ void TestProjectFile::fastScannerAgreesWithQt()
 {
     QFETCH(QByteArray, document);
     QFETCH(bool, fast);
-
     QBuffer buffer;
     buffer.setData(document);
     buffer.open(QIODevice::ReadOnly);
@@ -512,129 +450,95 @@ void TestProjectFile::fastScannerAgreesWithQt()
 void TestProjectFile::saveCommands_data()
 {
     QTest::addColumn<bool>("project");
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("succeeded");
-    QTest::addColumn<QString>("failed");
-    QTest::addColumn<QByteArray>("afterDate"); // what the file holds after the date
-    QTest::newRow("project") << true << "Project"
-                             << "Save Project succeeded."
-                             << "Save Project failed." << QByteArray("\">\n <sampledData>\n");
-    QTest::newRow("data") << false << "Data"
-                          << "Save Data succeeded"
-                          << "Save Data failed because of limits of authority."
-                          << QByteArray("\nanalogChannel\t2\ntime(seconds)\tvoltage(volts)\t"
-                                        "funcValue\n0.5\t2\t2\n");
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<QString>("reason"); // the system's, in the message
+    for (const bool project : { true, false }) {
+        const auto name = [&](const char *what) {
+            return qPrintable(QLatin1String(project ? "project, " : "data, ") + what);
+        };
+        QTest::newRow(name("saved")) << project << int(NoFault) << QString();
+        QTest::newRow(name("no folder")) << project << int(NoFolder) << "No such file or directory";
+        QTest::newRow(name("disk full")) << project << int(DiskFull) << "File too large";
+        // Written in full, but the new file cannot take the old one's place at the end.
+        QTest::newRow(name("the name became a folder"))
+            << project << int(NameBecameFolder) << "Is a directory";
+        QTest::newRow(name("the folder became a file"))
+            << project << int(FolderBecameFile) << "Not a directory";
+    }
 }
 
+// A save either succeeds or reports the system's reason and leaves the old file as it was
+// (for root as well: no permission bits are involved).
 void TestProjectFile::saveCommands()
 {
     QFETCH(bool, project);
-    QFETCH(QString, kind);
-    QFETCH(QString, failed);
-    QFETCH(QByteArray, afterDate);
+    QFETCH(int, fault);
+    QFETCH(QString, reason);
+    const QString kind = project ? QStringLiteral("Project") : QStringLiteral("Data");
     ZAppObservable app(noBridge());
     app.setBoxType(1);
     appendVolts(app.activeBox()->analogIns()[1], { { 0.5, 2.0 } });
-    const QDateTime when(QDate(2024, 6, 1), QTime(9, 30));
-    ZProjectCommands commands(app);
-    commands.setClock([&] { return when; });
-    QStringList statuses;
-    commands.setStatusSink([&](const QString &text) { statuses << text; });
-    const auto save = [&](const QString &file) {
-        return project ? commands.saveProject(file) : commands.saveData(file);
-    };
-
-    const QString file = m_dir.filePath(QStringLiteral("saved-%1").arg(kind));
-    ZCommandOutcome outcome = save(file);
-    QVERIFY(outcome.succeeded);
-    QCOMPARE(outcome.message, ZCommandOutcome::NoMessage);
-    QTEST(outcome.statusText, "succeeded");
-    QCOMPARE(statuses, QStringList { QStringLiteral("Saving %1 to %2...").arg(kind, file) });
-    const QByteArray dated = savedTimeText(when).toUtf8() + afterDate;
-    QVERIFY2(project ? readAll(file).contains(dated) : readAll(file) == dated, readAll(file));
-
-    // The folder does not exist: the system's reason, no file.
-    const QString nowhere = m_dir.filePath(QStringLiteral("missing/saved"));
-    outcome = save(nowhere);
-    QVERIFY(!outcome.succeeded);
-    QCOMPARE(outcome.message, ZCommandOutcome::WarningMessage);
-    QCOMPARE(outcome.messageTitle, QStringLiteral("Save %1").arg(kind));
-    QCOMPARE(outcome.messageText,
-             QStringLiteral("Can't Save %1 to %2:\nNo such file or directory.").arg(kind, nowhere));
-    QCOMPARE(outcome.statusText, failed);
-
-    // A write that fails half-way is a failure, and the previous file survives.
-    ZAnalogIn *ai = app.activeBox()->analogIns()[0];
-    for (int i = 0; i < 20000; ++i)
-        appendVolts(ai, { { i * 0.001, i * 1e-4 } });
-    const QByteArray before = readAll(file);
-    {
-        FileSizeLimit limit(100000);
-        outcome = save(file);
+    if (fault == DiskFull) {
+        for (int i = 0; i < 20000; ++i)
+            appendVolts(app.activeBox()->analogIns()[0], { { i * 0.001, i * 1e-4 } });
     }
-    QVERIFY(!outcome.succeeded);
-    QCOMPARE(outcome.messageText,
-             QStringLiteral("Can't Save %1 to %2:\nFile too large.").arg(kind, file));
-    QCOMPARE(outcome.statusText, failed);
-    QCOMPARE(readAll(file), before);
-}
-
-void TestProjectFile::failedCommitKeepsTheOldFile_data()
-{
-    QTest::addColumn<bool>("project");
-    QTest::addColumn<bool>("folderGone");
-    QTest::addColumn<QString>("reason");
-    QTest::newRow("project, the name became a folder") << true << false << "Is a directory";
-    QTest::newRow("project, the folder became a file") << true << true << "Not a directory";
-    QTest::newRow("data, the name became a folder") << false << false << "Is a directory";
-    QTest::newRow("data, the folder became a file") << false << true << "Not a directory";
-}
-
-// The new content is written in full but cannot take the old file's place at the very
-// end (for root as well: no permission bits are involved). The command reports the
-// failure with the system's reason, and the old file is untouched.
-void TestProjectFile::failedCommitKeepsTheOldFile()
-{
-    QFETCH(bool, project);
-    QFETCH(bool, folderGone);
-    QFETCH(QString, reason);
-    ZAppObservable app(noBridge());
-    app.setBoxType(8);
-    appendVolts(app.activeBox()->analogIns()[0], { { 0.001, 1.5 } });
-
     const QTemporaryDir base;
     const QString folder = base.filePath(QStringLiteral("out"));
     const QString target = folder + QStringLiteral("/old.file");
     const QString aside = base.filePath(QStringLiteral("aside"));
     QVERIFY(QDir().mkdir(folder));
     QVERIFY(writeAll(target, "old content\n"));
+    const QString file = fault == NoFolder ? base.filePath(QStringLiteral("missing/f")) : target;
+
     ZProjectCommands commands(app);
+    const QDateTime when(QDate(2024, 6, 1), QTime(9, 30));
+    commands.setClock([&] { return when; });
+    QStringList statuses;
     // The status comes once the new file is open, before a byte is written.
-    commands.setStatusSink([&](const QString &) {
-        if (folderGone) {
+    commands.setStatusSink([&](const QString &text) {
+        statuses << text;
+        if (fault == FolderBecameFile) {
             QDir().rename(folder, aside);
             writeAll(folder, "a file where the folder was");
-        } else {
+        } else if (fault == NameBecameFolder) {
             QFile::rename(target, aside);
             QDir().mkpath(target + QStringLiteral("/inner"));
         }
     });
-    const ZCommandOutcome outcome
-        = project ? commands.saveProject(target) : commands.saveData(target);
+    ZCommandOutcome outcome;
+    {
+        std::optional<FileSizeLimit> limit;
+        if (fault == DiskFull)
+            limit.emplace(100000);
+        outcome = project ? commands.saveProject(file) : commands.saveData(file);
+    }
+    if (fault == NoFault) {
+        QVERIFY(outcome.succeeded);
+        QCOMPARE(outcome.message, ZCommandOutcome::NoMessage);
+        QCOMPARE(outcome.statusText,
+                 project ? QStringLiteral("Save Project succeeded.")
+                         : QStringLiteral("Save Data succeeded"));
+        QCOMPARE(statuses, QStringList { QStringLiteral("Saving %1 to %2...").arg(kind, file) });
+        const QByteArray dated = savedTimeText(when).toUtf8()
+            + (project ? QByteArray("\">\n <sampledData>\n")
+                       : QByteArray("\nanalogChannel\t2\ntime(seconds)\tvoltage(volts)\t"
+                                    "funcValue\n0.5\t2\t2\n"));
+        QVERIFY2(project ? readAll(file).contains(dated) : readAll(file) == dated, readAll(file));
+        return;
+    }
     QVERIFY(!outcome.succeeded);
     QCOMPARE(outcome.message, ZCommandOutcome::WarningMessage);
-    QVERIFY2(outcome.messageText.endsWith(QStringLiteral(":\n%1.").arg(reason)),
-             qPrintable(outcome.messageText));
+    QCOMPARE(outcome.messageTitle, QStringLiteral("Save %1").arg(kind));
+    QCOMPARE(outcome.messageText,
+             QStringLiteral("Can't Save %1 to %2:\n%3.").arg(kind, file, reason));
     QCOMPARE(outcome.statusText,
              project ? QStringLiteral("Save Project failed.")
                      : QStringLiteral("Save Data failed because of limits of authority."));
-
     // Undone, the sabotage leaves the old file as it was and nothing beside it.
-    if (folderGone) {
+    if (fault == FolderBecameFile) {
         QVERIFY(QFile::remove(folder));
         QVERIFY(QDir().rename(aside, folder));
-    } else {
-        QVERIFY(QFileInfo(target + QStringLiteral("/inner")).isDir());
+    } else if (fault == NameBecameFolder) {
         QVERIFY(QDir(target).removeRecursively());
         QVERIFY(QFile::rename(aside, target));
     }
@@ -669,17 +573,16 @@ void TestProjectFile::openProjectCommand()
         QCOMPARE(statuses.first(), QStringLiteral("Reading from %1...").arg(file));
         QCOMPARE(outcome.message,
                  file == old ? ZCommandOutcome::PlainMessage : ZCommandOutcome::NoMessage);
-        if (file == old)
-            QCOMPARE(outcome.messageText,
-                     QStringLiteral("Please choose project file saved by "
-                                    "Quoravi of the current Version!"));
+        QCOMPARE(outcome.messageText,
+                 file == old ? QStringLiteral("Please choose project file saved by "
+                                              "Quoravi of the current Version!")
+                             : QString());
     }
     QCOMPARE(app.boxes().size(), std::size_t(1));
 
     // Each opening adds a playback box, also for the same file; failed readings, and a
     // first reading left to QXmlStreamReader, used up no identifier.
     const int firstId = ZImgyBox(0).id() + 1;
-    QVERIFY(!commands.openProject(broken).succeeded);
     writeAll(broken, "<Quoravi version=\"2.2\"><!-- hand edit --><sampledData/></Quoravi>");
     QVERIFY(commands.openProject(broken).succeeded);
     QCOMPARE(app.boxes().back()->id(), firstId);

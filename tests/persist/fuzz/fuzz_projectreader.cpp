@@ -19,7 +19,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <iterator>
 
 namespace {
 
@@ -29,10 +28,9 @@ public:
     void startElement(std::string_view name, const std::vector<ZXmlAttribute> &attributes) override
     {
         QByteArray event = "<" + QByteArray(name.data(), int(name.size()));
-        for (const ZXmlAttribute &a : attributes) {
+        for (const ZXmlAttribute &a : attributes)
             event += ' ' + QByteArray(a.name.data(), int(a.name.size())) + '='
                 + QByteArray(a.value.data(), int(a.value.size())).toHex();
-        }
         events << event;
     }
     void endElement() override { events << ">"; }
@@ -59,29 +57,25 @@ void checkTimes(const ZInChannel &channel)
 
 void checkDocument(const QByteArray &bytes)
 {
-    {
-        QBuffer buffer;
-        buffer.setData(bytes);
-        buffer.open(QIODevice::ReadOnly);
-        const ZProjectReadResult result = readProject(buffer);
-        check((result.outcome == ZProjectReadResult::Opened) == (result.box != nullptr),
-              "a box with Opened only");
-        if (result.box) {
-            for (const ZAnalogIn *channel : result.box->analogIns()) {
-                checkTimes(*channel);
-                for (const double v : channel->volts())
-                    check(std::isfinite(v), "finite voltages");
-            }
-            for (const ZDigitIn *channel : result.box->digitIns())
-                checkTimes(*channel);
-            for (const ZEdgeCnt *channel : result.box->edgeCnts())
-                checkTimes(*channel);
-        }
-    }
-
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
+    const ZProjectReadResult result = readProject(buffer);
+    check((result.outcome == ZProjectReadResult::Opened) == (result.box != nullptr),
+          "a box with Opened only");
+    if (result.box) {
+        for (const ZAnalogIn *channel : result.box->analogIns()) {
+            checkTimes(*channel);
+            for (const double v : channel->volts())
+                check(std::isfinite(v), "finite voltages");
+        }
+        for (const ZDigitIn *channel : result.box->digitIns())
+            checkTimes(*channel);
+        for (const ZEdgeCnt *channel : result.box->edgeCnts())
+            checkTimes(*channel);
+    }
+
+    buffer.seek(0);
     Recorder fast;
     // A small buffer, so that tags straddle refills.
     ZXmlFastScanner scanner(64);
@@ -95,34 +89,22 @@ void checkDocument(const QByteArray &bytes)
 
 QByteArray project(const QByteArray &input)
 {
-    static const char *const Template[] = {
-        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Quoravi version=\"2.2.1\" boxType=\"",
-        "\" savedTime=\"",
-        "\">\n",
-        "<sampledData>",
-        "<analogChannels><analogChannel index=\"",
-        "\" coef0=\"",
-        "\" coef5=\"",
-        "\">",
-        "<data time=\"",
-        "\" voltage=\"",
-        "\"/>",
-        "</analogChannel></analogChannels><edgeCounters><edgeCounter index=\"",
-        "\"><data time=\"",
-        "\" counted=\"",
-        "\"/></edgeCounter></edgeCounters><digitChannels><digitChannel index=\"",
-        "\">",
-        "<data time=\"",
-        "\" status=\"",
-        "\"/></digitChannel></digitChannels></sampledData>",
-        "</Quoravi>\n",
-    };
+    // The pieces go where the bars are.
+    static const QList<QByteArray> Template
+        = QByteArray("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Quoravi version=\"2.2.1\" "
+                     "boxType=\"|\" savedTime=\"|\">\n|<sampledData>|<analogChannels>"
+                     "<analogChannel index=\"|\" coef0=\"|\" coef5=\"|\">|<data time=\"|\" "
+                     "voltage=\"|\"/>|</analogChannel></analogChannels><edgeCounters><edgeCounter "
+                     "index=\"|\"><data time=\"|\" counted=\"|\"/></edgeCounter></edgeCounters>"
+                     "<digitChannels><digitChannel index=\"|\">|<data time=\"|\" status=\"|\"/>"
+                     "</digitChannel></digitChannels></sampledData>|</Quoravi>\n")
+              .split('|');
     const QList<QByteArray> pieces = input.split('\0');
     QByteArray document;
-    for (std::size_t i = 0; i < std::size(Template); ++i) {
+    for (int i = 0; i < Template.size(); ++i) {
         document += Template[i];
-        if (int(i) < pieces.size() && i + 1 < std::size(Template))
-            document += pieces[int(i)];
+        if (i < pieces.size() && i + 1 < Template.size())
+            document += pieces[i];
     }
     return document;
 }
