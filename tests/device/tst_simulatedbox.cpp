@@ -3,10 +3,7 @@
 #include "app/zdevicetypes.h"
 #include "device/zprotocol.h"
 #include "device/zsamplerecord.h"
-#include "device/zsimulatedbox.h"
-#include "device/zsimulatedbridge.h"
 #include "device/zusbbackend.h"
-#include "device/zusblink.h"
 
 #include <QtTest>
 
@@ -16,8 +13,9 @@
 
 using namespace ZProtocol;
 
-// The emulator as the program and the tests see it through a link: what it answers,
-// the signals it produces on a manual clock, what it remembers and how it is chosen.
+// The emulator as the program and the tests see it through a link: what it
+// answers, the signals it produces on a manual clock, what it remembers and how
+// it is chosen.
 class TestSimulatedBox : public QObject
 {
     Q_OBJECT
@@ -34,31 +32,11 @@ private slots:
     void unplugAfterCommands();
     void lineTiming_data();
     void lineTiming();
-    void backendChoice_data();
     void backendChoice();
     void bridgeOverride();
 };
 
 namespace {
-
-struct Session
-{
-    explicit Session(int type, const ZClock &clock)
-        : box(std::make_shared<ZSimulatedBox>(type, clock))
-        , link(std::make_shared<ZSimulatedBridge>(box), 0, baudRateOf(type))
-    { }
-
-    ZByteArray ask(const ZByteArray &command)
-    {
-        ZByteArray answer(1);
-        if (!link.transact(command, &answer, 2000))
-            return ZByteArray(1);
-        return answer;
-    }
-
-    std::shared_ptr<ZSimulatedBox> box;
-    ZUsbLink link;
-};
 
 QString describe(const ZSampleRecord &record)
 {
@@ -94,10 +72,11 @@ void TestSimulatedBox::recordsCoverEnabledChannels()
     QFETCH(QList<int>, counters);
     QFETCH(QStringList, records);
 
-    ZManualClock clock(5000.0);
-    Session session(type, clock);
+    BoxSession session(type, {}, 5000.0);
+    ZManualClock &clock = session.clock;
     const ZDeviceType *row = deviceType(type);
-    // Configure twice, the second time with the wanted selection: only the last counts.
+    // Configure twice, the second time with the wanted selection: only the last
+    // counts.
     for (bool last : { false, true }) {
         for (int channel = 0; channel < row->analogIns; ++channel) {
             const bool on = last ? analogIns.contains(channel) : !analogIns.contains(channel);
@@ -148,7 +127,8 @@ void TestSimulatedBox::signalsMoveDeterministically()
     QCOMPARE(box.digitInLevel(1, 3000.0), 1);
     QCOMPARE(box.digitInLevel(1, 5000.0), 0);
 
-    // Every analog input moves, differently from the others, and stays inside 80 %.
+    // Every analog input moves, differently from the others, and stays inside 80
+    // %.
     std::set<std::int32_t> firstCodes;
     for (int channel = 0; channel < 14; ++channel) {
         double low = 1e9, high = -1e9;
@@ -166,8 +146,7 @@ void TestSimulatedBox::signalsMoveDeterministically()
 
 void TestSimulatedBox::analogCodesConvertBackToTheSignal()
 {
-    ZManualClock clock;
-    Session session(4, clock);
+    BoxSession session(4);
     QVERIFY(isEchoOf(session.ask(analogInFrame(2, 4, true)), analogInFrame(2, 4, true)));
     QCOMPARE(session.box->analogInRange(2), 4);
 
@@ -184,8 +163,7 @@ void TestSimulatedBox::analogCodesConvertBackToTheSignal()
 
 void TestSimulatedBox::outputsRememberWhatTheyWereTold()
 {
-    ZManualClock clock;
-    Session session(10, clock);
+    BoxSession session(10);
     QVERIFY(!session.box->analogOut(1).told);
 
     for (const ZByteArray &frame :
@@ -214,8 +192,7 @@ void TestSimulatedBox::outputsRememberWhatTheyWereTold()
 
 void TestSimulatedBox::calibrationIsPlausiblePerChannel()
 {
-    ZManualClock clock;
-    Session session(10, clock);
+    BoxSession session(10);
     std::set<double> gains;
     for (int channel = 0; channel < 14; ++channel) {
         Calibration decoded;
@@ -232,25 +209,23 @@ void TestSimulatedBox::calibrationIsPlausiblePerChannel()
     QVERIFY(gains.size() > 1);
 
     // No answer for an analog input the box does not have.
-    QVERIFY(!session.link.transact(calibrationRequestFrame(14, 2), nullptr, 200));
+    QVERIFY(!session.link->transact(calibrationRequestFrame(14, 2), nullptr, 200));
 }
 
 void TestSimulatedBox::levelAnswer()
 {
-    ZManualClock clock(500.0);
-    Session session(1, clock);
+    BoxSession session(1, {}, 500.0);
     QCOMPARE(bytesOf(session.ask(digitInLevelFrame())), QByteArray::fromHex("aa0000030800 01"));
-    clock.setMs(2500.0);
+    session.clock.setMs(2500.0);
     QCOMPARE(bytesOf(session.ask(digitInLevelFrame())), QByteArray::fromHex("aa00000308 0000"));
 }
 
-// The command log is read by a test thread while another thread talks to the box; a
-// frame written in two pieces is logged once.
+// The command log is read by a test thread while another thread talks to the
+// box; a frame written in two pieces is logged once.
 void TestSimulatedBox::commandLogUnderConcurrentTraffic()
 {
-    ZManualClock clock;
-    Session session(8, clock);
-    ZUsbDevice *device = session.link.handle();
+    BoxSession session(8);
+    ZUsbDevice *device = session.link->handle();
     QVERIFY(device);
 
     std::thread talker([device] {
@@ -285,15 +260,14 @@ void TestSimulatedBox::commandLogUnderConcurrentTraffic()
 
 void TestSimulatedBox::unplugAfterCommands()
 {
-    ZManualClock clock;
-    Session session(1, clock);
+    BoxSession session(1);
     session.box->unplugAfterCommands(2);
     QVERIFY(session.ask(sampleRequestFrame()).isComplete());
     QVERIFY(session.ask(sampleRequestFrame()).isComplete());
     QVERIFY(session.box->isPlugged());
     // The third command pulls the plug: the wait for its answer ends at once.
     const ZStopwatch watch;
-    QVERIFY(!session.link.transact(sampleRequestFrame(), nullptr, 5000));
+    QVERIFY(!session.link->transact(sampleRequestFrame(), nullptr, 5000));
     QVERIFY(watch.elapsedMs() < 2500);
     QVERIFY(!session.box->isPlugged());
     QCOMPARE(session.box->commandLog().size(), 2);
@@ -306,14 +280,15 @@ void TestSimulatedBox::unplugAfterCommands()
     // Plugged in again, the old handle stays dead but a new open works.
     session.box->replug();
     unsigned written = 0;
-    QVERIFY(session.link.handle()->write(probeFrame().data(), 3, &written) != UsbOk);
-    QVERIFY(session.link.open(0));
-    QVERIFY(session.link.sync(500));
+    QVERIFY(session.link->handle()->write(probeFrame().data(), 3, &written) != UsbOk);
+    QVERIFY(session.link->open(0));
+    QVERIFY(session.link->sync(500));
 }
 
-// By default an answer is readable only once the command and the answer would have
-// crossed the serial line (10 bits a byte at the type's speed) plus the turnaround, and
-// answers queue on the line; switched off, answers are there at once.
+// By default an answer is readable only once the command and the answer would
+// have crossed the serial line (10 bits a byte at the type's speed) plus the
+// turnaround, and answers queue on the line; switched off, answers are there at
+// once.
 void TestSimulatedBox::lineTiming_data()
 {
     QTest::addColumn<int>("type");
@@ -337,15 +312,14 @@ void TestSimulatedBox::lineTiming()
     QFETCH(int, answerBytes);
     QFETCH(bool, timed);
 
-    ZManualClock clock;
-    Session session(type, clock);
+    BoxSession session(type);
     for (int channel = 0; channel < deviceType(type)->analogIns; ++channel)
         QVERIFY(session.ask(analogInFrame(channel, 1, true)).isComplete());
     for (int channel = 0; channel < deviceType(type)->edgeCnts; ++channel)
         QVERIFY(session.ask(edgeCounterFrame(channel, true)).isComplete());
     session.box->setLineTiming(timed);
 
-    ZUsbDevice *device = session.link.handle();
+    ZUsbDevice *device = session.link->handle();
     const QByteArray written = command.repeated(burst);
     const unsigned expected = unsigned(burst * answerBytes);
     unsigned sent = 0;
@@ -378,29 +352,29 @@ void TestSimulatedBox::lineTiming()
         qPrintable(QStringLiteral("%1 ms for %2 ms of line").arg(watch.elapsedMs()).arg(lineMs)));
 }
 
-void TestSimulatedBox::backendChoice_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<bool>("simulate");
-
-    QTest::newRow("no arguments") << QStringList { "quoravi" } << false;
-    QTest::newRow("--simulate") << QStringList { "quoravi", "--simulate" } << true;
-    QTest::newRow("among others") << QStringList { "quoravi", "-x", "--simulate", "y" } << true;
-    QTest::newRow("program named so") << QStringList { "--simulate" } << false;
-    QTest::newRow("single dash") << QStringList { "quoravi", "-simulate" } << false;
-    QTest::newRow("with a value") << QStringList { "quoravi", "--simulate=1" } << false;
-}
-
 void TestSimulatedBox::backendChoice()
 {
-    QFETCH(QStringList, arguments);
-    QFETCH(bool, simulate);
-    QCOMPARE(simulateRequested(arguments), simulate);
+    const struct
+    {
+        QStringList arguments;
+        bool simulate;
+    } rows[] = {
+        { { "quoravi" }, false },
+        { { "quoravi", "--simulate" }, true },
+        { { "quoravi", "-x", "--simulate", "y" }, true },
+        { { "--simulate" }, false }, // the program named so
+        { { "quoravi", "-simulate" }, false },
+        { { "quoravi", "--simulate=1" }, false },
+    };
+    for (const auto &row : rows)
+        QVERIFY2(simulateRequested(row.arguments) == row.simulate,
+                 qPrintable(row.arguments.join(' ')));
 }
 
 void TestSimulatedBox::bridgeOverride()
 {
-    // Simulation gives a box of the asked type, which answers with its own channels.
+    // Simulation gives a box of the asked type, which answers with its own
+    // channels.
     {
         ZUsbLink link(createUsbBridge(true, 3), 0, baudRateOf(3));
         QVERIFY(link.sync(1000));
