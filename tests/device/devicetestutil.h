@@ -12,8 +12,8 @@
 #include <memory>
 #include <vector>
 
-// The bytes of a frame; an incomplete frame gives an empty array, so a builder
-// that leaves its frame short fails the comparison.
+// The bytes of a frame; an incomplete frame gives an empty array, so a builder that leaves its
+// frame short fails the comparison.
 inline QByteArray bytesOf(const ZByteArray &frame)
 {
     if (!frame.isComplete())

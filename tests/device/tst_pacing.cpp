@@ -17,8 +17,7 @@
 
 namespace {
 
-// An answer to a sample request holding the given records (descriptor and
-// data), in hex.
+// An answer to a sample request holding the given records (descriptor and data), in hex.
 ZByteArray sampleAnswer(const char *recordsHex)
 {
     const QByteArray payload = "\x20" + QByteArray::fromHex(recordsHex);
@@ -78,8 +77,7 @@ void TestPacing::edgeDetector()
 
 void TestPacing::commandQueueOrder()
 {
-    // Frames are "aa 02 opcode n", n counting the pushes: equal priorities keep
-    // their order.
+    // Frames are "aa 02 opcode n", n counting the pushes: equal priorities keep their order.
     ZCommandQueue queue;
     unsigned char n = 0;
     for (unsigned char opcode :
@@ -193,8 +191,7 @@ void TestPacing::intakeRoutesRecords()
     intake.dispatch(sampleAnswer("02000005 c0 02000006"));
     QCOMPARE(analog.sampleCount(), std::size_t(2)); // 0xC0 ends the records
 
-    // Echoes and frames cut inside a record take nothing beyond the last whole
-    // record.
+    // Echoes and frames cut inside a record take nothing beyond the last whole record.
     clock.advanceMs(1000.0);
     intake.dispatch(sampleAnswer("4000 81000000")); // the counter record a byte short
     QCOMPARE(digit.sampleCount(), std::size_t(2));
@@ -217,8 +214,7 @@ void TestPacing::intakeStopsAtUnmonitoredChannelAndWhileNotSampling()
     intake.dispatch(sampleAnswer("4001"));
     QCOMPARE(digit.sampleCount(), std::size_t(0));
     sampling = true;
-    // The unselected counter 0 has no monitor: the digital record behind it is
-    // lost.
+    // The unselected counter 0 has no monitor: the digital record behind it is lost.
     intake.dispatch(sampleAnswer("8000000001 4001"));
     QCOMPARE(digit.sampleCount(), std::size_t(0));
     intake.dispatch(sampleAnswer("4001 8000000001"));

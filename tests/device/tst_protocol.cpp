@@ -10,8 +10,8 @@
 
 using namespace ZProtocol;
 
-// Frame builders, the rate rule, calibration and sample-record decoding, and
-// the answer assembler: everything that decides which bytes go over the wire.
+// Frame builders, the rate rule, calibration and sample-record decoding, and the answer assembler:
+// everything that decides which bytes go over the wire.
 class TestProtocol : public QObject
 {
     Q_OBJECT
@@ -48,8 +48,7 @@ void TestProtocol::commandFrames()
         { "NaN period", analogOutWaveFrame(0, OutModeSine, nan), "aa06020004000000" },
         { "pwm, limits B", digitOutPwmFrame(0, 4081.6326530612246, 99), "aa070a0002000ff163" },
         { "calibration", calibrationRequestFrame(3, 2), "aa03f00302" },
-        // The rate of an interval: 1000 / ms + 0.5, truncated and clamped to 24
-        // bits.
+        // The rate of an interval: 1000 / ms + 0.5, truncated and clamped to 24 bits.
         { "3.125 ms", rateFrame(rateOf(3.125)), "aa041b000140" },
         { "2.2222222222222223 ms", rateFrame(rateOf(2.2222222222222223)), "aa041b0001c2" },
         { "2.380952380952381 ms", rateFrame(rateOf(2.380952380952381)), "aa041b0001a4" },
@@ -97,8 +96,7 @@ void TestProtocol::calibration()
     }
 }
 
-// Records as "kind:channel=value", or "none" when the frame answers no sample
-// request.
+// Records as "kind:channel=value", or "none" when the frame answers no sample request.
 static QString recordsOf(const char *hex)
 {
     const ZByteArray answer = frameOf(QByteArray::fromHex(hex));
@@ -136,8 +134,8 @@ void TestProtocol::sampleRecords()
         QCOMPARE(recordsOf(row.hex), QString::fromLatin1(row.records));
 }
 
-// Split into pieces of every size, including one byte at a time, and with an
-// assembler that starts handshake-sized: the frames are the same.
+// Split into pieces of every size, including one byte at a time, and with an assembler that starts
+// handshake-sized: the frames are the same.
 void TestProtocol::assembler()
 {
     const QByteArray echo = QByteArray::fromHex("aa00000103");
@@ -205,7 +203,8 @@ void TestProtocol::echoComparison()
         const char *hex;
         bool echo;
     } rows[] = {
-        { "aa000003130088", true },    { "aa000003140088", false }, // another opcode
+        { "aa000003130088", true }, // the exact echo
+        { "aa000003140088", false }, // another opcode
         { "aa000003130089", false }, // another argument
         { "aa00000413008800", false }, // one byte more
         { "aa0000021300", false }, // one byte less

@@ -13,15 +13,13 @@
 
 using namespace ZProtocol;
 
-// The emulator as the program and the tests see it through a link: what it
-// answers, the signals it produces on a manual clock, what it remembers and how
-// it is chosen.
+// The emulator as the program and the tests see it through a link: what it answers, the signals it
+// produces on a manual clock, what it remembers and how it is chosen.
 class TestSimulatedBox : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void recordsCoverEnabledChannels_data();
     void recordsCoverEnabledChannels();
     void signalsMoveDeterministically();
     void analogCodesConvertBackToTheSignal();
@@ -30,10 +28,15 @@ private slots:
     void levelAnswer();
     void commandLogUnderConcurrentTraffic();
     void unplugAfterCommands();
-    void lineTiming_data();
     void lineTiming();
     void backendChoice();
     void bridgeOverride();
+
+private:
+    void checkRecords(int type, const QList<int> &analogIns, const QList<int> &counters,
+                      const char *records);
+    void checkLineTiming(int type, const ZByteArray &command, int burst, int answerBytes,
+                         bool timed);
 };
 
 namespace {
@@ -47,50 +50,43 @@ QString describe(const ZSampleRecord &record)
 
 } // namespace
 
-void TestSimulatedBox::recordsCoverEnabledChannels_data()
-{
-    QTest::addColumn<int>("type");
-    QTest::addColumn<QList<int>>("analogIns"); // selected analog inputs
-    QTest::addColumn<QList<int>>("counters"); // selected edge counters
-    QTest::addColumn<QStringList>("records");
-
-    QTest::newRow("type 1, nothing selected")
-        << 1 << QList<int> {} << QList<int> {} << QStringList { "40:0" };
-    QTest::newRow("type 1, both analog inputs")
-        << 1 << QList<int> { 0, 1 } << QList<int> {} << QStringList { "00:0", "00:1", "40:0" };
-    QTest::newRow("type 9, one analog input and the counter")
-        << 9 << QList<int> { 5 } << QList<int> { 0 } << QStringList { "00:5", "40:0", "80:0" };
-    QTest::newRow("type 10, some of each")
-        << 10 << QList<int> { 0, 13 } << QList<int> { 1 }
-        << QStringList { "00:0", "00:13", "40:0", "40:1", "40:2", "40:3", "40:4", "80:1" };
-}
-
 void TestSimulatedBox::recordsCoverEnabledChannels()
 {
-    QFETCH(int, type);
-    QFETCH(QList<int>, analogIns);
-    QFETCH(QList<int>, counters);
-    QFETCH(QStringList, records);
+    const struct
+    {
+        int type;
+        QList<int> analogIns; // selected
+        QList<int> counters; // selected
+        const char *records;
+    } rows[] = {
+        { 1, {}, {}, "40:0" },
+        { 1, { 0, 1 }, {}, "00:0 00:1 40:0" },
+        { 9, { 5 }, { 0 }, "00:5 40:0 80:0" },
+        { 10, { 0, 13 }, { 1 }, "00:0 00:13 40:0 40:1 40:2 40:3 40:4 80:1" },
+    };
+    for (const auto &row : rows)
+        checkRecords(row.type, row.analogIns, row.counters, row.records);
+}
 
+void TestSimulatedBox::checkRecords(int type, const QList<int> &analogIns,
+                                    const QList<int> &counters, const char *records)
+{
     BoxSession session(type, {}, 5000.0);
-    ZManualClock &clock = session.clock;
-    const ZDeviceType *row = deviceType(type);
-    // Configure twice, the second time with the wanted selection: only the last
-    // counts.
+    // Configure twice, the second time with the wanted selection: only the last counts.
     for (bool last : { false, true }) {
-        for (int channel = 0; channel < row->analogIns; ++channel) {
-            const bool on = last ? analogIns.contains(channel) : !analogIns.contains(channel);
+        for (int channel = 0; channel < deviceType(type)->analogIns; ++channel) {
+            const bool on = last == analogIns.contains(channel);
             QVERIFY(isEchoOf(session.ask(analogInFrame(channel, 1, on)),
                              analogInFrame(channel, 1, on)));
         }
-        for (int channel = 0; channel < row->edgeCnts; ++channel) {
-            const bool on = last ? counters.contains(channel) : !counters.contains(channel);
+        for (int channel = 0; channel < deviceType(type)->edgeCnts; ++channel) {
+            const bool on = last == counters.contains(channel);
             QVERIFY(isEchoOf(session.ask(edgeCounterFrame(channel, on)),
                              edgeCounterFrame(channel, on)));
         }
     }
 
-    clock.advanceMs(1500.0);
+    session.clock.advanceMs(1500.0);
     const ZByteArray answer = session.ask(sampleRequestFrame());
     ZSampleRecordReader reader(answer);
     QVERIFY(reader.isSampleAnswer());
@@ -111,7 +107,7 @@ void TestSimulatedBox::recordsCoverEnabledChannels()
             break;
         }
     }
-    QCOMPARE(got, records);
+    QCOMPARE(got.join(' '), QString::fromLatin1(records));
     QCOMPARE(reader.remaining(), 0u);
 }
 
@@ -127,8 +123,7 @@ void TestSimulatedBox::signalsMoveDeterministically()
     QCOMPARE(box.digitInLevel(1, 3000.0), 1);
     QCOMPARE(box.digitInLevel(1, 5000.0), 0);
 
-    // Every analog input moves, differently from the others, and stays inside 80
-    // %.
+    // Every analog input moves, differently from the others, and stays inside 80 %.
     std::set<std::int32_t> firstCodes;
     for (int channel = 0; channel < 14; ++channel) {
         double low = 1e9, high = -1e9;
@@ -198,12 +193,10 @@ void TestSimulatedBox::calibrationIsPlausiblePerChannel()
         Calibration decoded;
         QVERIFY(decodeCalibration(session.ask(calibrationRequestFrame(channel, 2)), &decoded));
         const Calibration expected = ZSimulatedBox::calibrationOf(channel, 2);
-        QCOMPARE(decoded.channel, channel);
-        QCOMPARE(decoded.setCode, 2);
-        QCOMPARE(decoded.gain, expected.gain);
-        QCOMPARE(decoded.offset, expected.offset);
-        QVERIFY(std::abs(decoded.gain - 1.0) < 0.01);
-        QVERIFY(std::abs(decoded.offset) <= 101.0);
+        QVERIFY2(decoded.channel == channel && decoded.setCode == 2 && decoded.gain == expected.gain
+                     && decoded.offset == expected.offset,
+                 qPrintable(QString::number(channel)));
+        QVERIFY(std::abs(decoded.gain - 1.0) < 0.01 && std::abs(decoded.offset) <= 101.0);
         gains.insert(decoded.gain);
     }
     QVERIFY(gains.size() > 1);
@@ -220,8 +213,8 @@ void TestSimulatedBox::levelAnswer()
     QCOMPARE(bytesOf(session.ask(digitInLevelFrame())), QByteArray::fromHex("aa00000308 0000"));
 }
 
-// The command log is read by a test thread while another thread talks to the
-// box; a frame written in two pieces is logged once.
+// The command log is read by a test thread while another thread talks to the box; a frame written
+// in two pieces is logged once.
 void TestSimulatedBox::commandLogUnderConcurrentTraffic()
 {
     BoxSession session(8);
@@ -285,33 +278,21 @@ void TestSimulatedBox::unplugAfterCommands()
     QVERIFY(session.link->sync(500));
 }
 
-// By default an answer is readable only once the command and the answer would
-// have crossed the serial line (10 bits a byte at the type's speed) plus the
-// turnaround, and answers queue on the line; switched off, answers are there at
-// once.
-void TestSimulatedBox::lineTiming_data()
-{
-    QTest::addColumn<int>("type");
-    QTest::addColumn<QByteArray>("command");
-    QTest::addColumn<int>("burst"); // commands written at once
-    QTest::addColumn<int>("answerBytes");
-    QTest::addColumn<bool>("timed");
-
-    const QByteArray samples = bytesOf(sampleRequestFrame());
-    QTest::newRow("UX-109 full records at 115200 baud") << 10 << samples << 10 << 81 << true;
-    QTest::newRow("UX-102 echo at 19200 baud") << 3 << bytesOf(probeFrame()) << 1 << 5 << true;
-    QTest::newRow("UX-100 records at 115200 baud") << 1 << samples << 4 << 15 << true;
-    QTest::newRow("line timing off") << 10 << samples << 10 << 81 << false;
-}
-
+// By default an answer is readable only once the command and the answer would have crossed the
+// serial line (10 bits a byte at the type's speed) plus the turnaround, and answers queue on the
+// line; switched off, answers are there at once.
 void TestSimulatedBox::lineTiming()
 {
-    QFETCH(int, type);
-    QFETCH(QByteArray, command);
-    QFETCH(int, burst);
-    QFETCH(int, answerBytes);
-    QFETCH(bool, timed);
+    checkLineTiming(10, sampleRequestFrame(), 10, 81, true); // UX-109 full records, 115200 baud
+    checkLineTiming(3, probeFrame(), 1, 5, true); // UX-102 echo at 19200 baud
+    checkLineTiming(1, sampleRequestFrame(), 4, 15, true); // UX-100 records, 115200 baud
+    checkLineTiming(10, sampleRequestFrame(), 10, 81, false);
+}
 
+void TestSimulatedBox::checkLineTiming(int type, const ZByteArray &frame, int burst,
+                                       int answerBytes, bool timed)
+{
+    const QByteArray command = bytesOf(frame);
     BoxSession session(type);
     for (int channel = 0; channel < deviceType(type)->analogIns; ++channel)
         QVERIFY(session.ask(analogInFrame(channel, 1, true)).isComplete());
@@ -373,8 +354,7 @@ void TestSimulatedBox::backendChoice()
 
 void TestSimulatedBox::bridgeOverride()
 {
-    // Simulation gives a box of the asked type, which answers with its own
-    // channels.
+    // Simulation gives a box of the asked type, which answers with its own channels.
     {
         ZUsbLink link(createUsbBridge(true, 3), 0, baudRateOf(3));
         QVERIFY(link.sync(1000));

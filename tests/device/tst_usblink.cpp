@@ -17,8 +17,8 @@ using Faults = ZSimulatedBox::Faults;
 using Echo = ZSimulatedBox::EchoFault;
 using Write = ZSimulatedBox::WriteFault;
 
-// The link against the simulated box, clean and with every fault a cable and a
-// box can show. Time bounds are loose: the machine is shared.
+// The link against the simulated box, clean and with every fault a cable and a box can show. Time
+// bounds are loose: the machine is shared.
 class TestUsbLink : public QObject
 {
     Q_OBJECT
@@ -184,8 +184,8 @@ void TestUsbLink::transactTakesAnyCompleteFrame()
 
 void TestUsbLink::calibration()
 {
-    // A late answer for channel 0 must not become channel 1's calibration; the
-    // right answer behind it is taken, and alone it is refused.
+    // A late answer for channel 0 must not become channel 1's calibration; the right answer behind
+    // it is taken, and alone it is refused.
     const char *stale = "aa00000af0000101800000fffe80";
     const struct
     {
@@ -217,9 +217,8 @@ void TestUsbLink::calibration()
     }
 }
 
-// A frame the link turns down must not be handed out again: the right answer,
-// arriving a little later in a read of its own, is read, within the limit and
-// without spinning.
+// A frame the link turns down must not be handed out again: the right answer, arriving a little
+// later in a read of its own, is read, within the limit and without spinning.
 void TestUsbLink::rejectedAnswerIsDroppedAndReadingGoesOn()
 {
     constexpr int LimitMs = 1000;
@@ -242,8 +241,7 @@ void TestUsbLink::rejectedAnswerIsDroppedAndReadingGoesOn()
             succeeded = session.link->sync(LimitMs);
             gain = ZSimulatedBox::calibrationOf(1, 1).gain;
             offset = ZSimulatedBox::calibrationOf(1, 1).offset;
-        } else { // the first probe's echo comes after its window, the second one's
-                 // later
+        } else { // the first probe's echo comes after its window
             session.box->setFaults(with(&Faults::answerDelayMs, ZUsbLink::ProbeWindowMs + 50));
             QVERIFY(session.link->sync(LimitMs));
             cpu = std::make_unique<CpuWatch>(CpuWatch::ThisThread);
@@ -257,9 +255,8 @@ void TestUsbLink::rejectedAnswerIsDroppedAndReadingGoesOn()
     }
 }
 
-// An echo of 0x03 left in the bridge (a run's final word, answered late) is not
-// taken for the first probe's echo; otherwise every later answer would be one
-// request late.
+// An echo of 0x03 left in the bridge (a run's final word, answered late) is not taken for the first
+// probe's echo; otherwise every later answer would be one request late.
 void TestUsbLink::syncDropsWhatWaitsInTheBridge()
 {
     BoxSession session;
@@ -268,9 +265,8 @@ void TestUsbLink::syncDropsWhatWaitsInTheBridge()
     QCOMPARE(hexOf(session.ask(rateFrame(320), 1000)), QByteArray("aa0000041b000140"));
 }
 
-// A stop request or a pulled cable must end a poll at once, even one that would
-// wait forever, and the poll waits without a busy core; an interrupt holds
-// until cleared.
+// A stop request or a pulled cable must end a poll at once, even one that would wait forever, and
+// the poll waits without a busy core; an interrupt holds until cleared.
 void TestUsbLink::aWaitEndsAtOnce()
 {
     for (bool pullTheCable : { false, true }) {
@@ -305,8 +301,8 @@ void TestUsbLink::aWaitEndsAtOnce()
     }
 }
 
-// The communication thread's way: a bare handle taken from the link, used in
-// another thread with its own assembler that goes on behind completed frames.
+// The communication thread's way: a bare handle taken from the link, used in another thread with
+// its own assembler that goes on behind completed frames.
 void TestUsbLink::handleWorksInAnotherThread()
 {
     BoxSession session(8, inPieces(7, 0));
