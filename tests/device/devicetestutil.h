@@ -1,19 +1,29 @@
 #ifndef DEVICETESTUTIL_H
 #define DEVICETESTUTIL_H
 
+#include "device/zclock.h"
+#include "device/zsimulatedbox.h"
+#include "device/zsimulatedbridge.h"
+#include "device/zusblink.h"
 #include "model/zsmartarray.h"
 
 #include <QByteArray>
 
+#include <memory>
 #include <vector>
 
-// The bytes of a frame; an incomplete frame gives an empty array, so a builder that
-// leaves its frame short fails the comparison.
+// The bytes of a frame; an incomplete frame gives an empty array, so a builder that leaves its
+// frame short fails the comparison.
 inline QByteArray bytesOf(const ZByteArray &frame)
 {
     if (!frame.isComplete())
         return QByteArray();
     return QByteArray(reinterpret_cast<const char *>(frame.data()), int(frame.length()));
+}
+
+inline QByteArray hexOf(const ZByteArray &frame)
+{
+    return bytesOf(frame).toHex();
 }
 
 inline std::vector<unsigned char> hexBytes(const char *hex)
@@ -29,5 +39,32 @@ inline ZByteArray frameOf(const QByteArray &bytes)
         frame.append(static_cast<unsigned char>(byte));
     return frame;
 }
+
+// A simulated box of one type behind a link, on a clock the test moves.
+struct BoxSession
+{
+    explicit BoxSession(int type = 8, const ZSimulatedBox::Faults &faults = {}, double nowMs = 0)
+        : clock(nowMs)
+        , box(std::make_shared<ZSimulatedBox>(type, clock))
+        , bridge(std::make_shared<ZSimulatedBridge>(box))
+    {
+        box->setFaults(faults);
+        link = std::make_unique<ZUsbLink>(bridge, 0, box->expectedBaudRate());
+    }
+
+    // The answer to `command`, or an incomplete frame when none came.
+    ZByteArray ask(const ZByteArray &command, int limitMs = 2000)
+    {
+        ZByteArray answer(1);
+        if (!link->transact(command, &answer, limitMs))
+            return ZByteArray(1);
+        return answer;
+    }
+
+    ZManualClock clock;
+    std::shared_ptr<ZSimulatedBox> box;
+    std::shared_ptr<ZSimulatedBridge> bridge;
+    std::unique_ptr<ZUsbLink> link;
+};
 
 #endif // DEVICETESTUTIL_H

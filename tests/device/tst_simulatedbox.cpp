@@ -3,10 +3,7 @@
 #include "app/zdevicetypes.h"
 #include "device/zprotocol.h"
 #include "device/zsamplerecord.h"
-#include "device/zsimulatedbox.h"
-#include "device/zsimulatedbridge.h"
 #include "device/zusbbackend.h"
-#include "device/zusblink.h"
 
 #include <QtTest>
 
@@ -16,14 +13,13 @@
 
 using namespace ZProtocol;
 
-// The emulator as the program and the tests see it through a link: what it answers,
-// the signals it produces on a manual clock, what it remembers and how it is chosen.
+// The emulator as the program and the tests see it through a link: what it answers, the signals it
+// produces on a manual clock, what it remembers and how it is chosen.
 class TestSimulatedBox : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void recordsCoverEnabledChannels_data();
     void recordsCoverEnabledChannels();
     void signalsMoveDeterministically();
     void analogCodesConvertBackToTheSignal();
@@ -32,33 +28,18 @@ private slots:
     void levelAnswer();
     void commandLogUnderConcurrentTraffic();
     void unplugAfterCommands();
-    void lineTiming_data();
     void lineTiming();
-    void backendChoice_data();
     void backendChoice();
     void bridgeOverride();
+
+private:
+    void checkRecords(int type, const QList<int> &analogIns, const QList<int> &counters,
+                      const char *records);
+    void checkLineTiming(int type, const ZByteArray &command, int burst, int answerBytes,
+                         bool timed);
 };
 
 namespace {
-
-struct Session
-{
-    explicit Session(int type, const ZClock &clock)
-        : box(std::make_shared<ZSimulatedBox>(type, clock))
-        , link(std::make_shared<ZSimulatedBridge>(box), 0, baudRateOf(type))
-    { }
-
-    ZByteArray ask(const ZByteArray &command)
-    {
-        ZByteArray answer(1);
-        if (!link.transact(command, &answer, 2000))
-            return ZByteArray(1);
-        return answer;
-    }
-
-    std::shared_ptr<ZSimulatedBox> box;
-    ZUsbLink link;
-};
 
 QString describe(const ZSampleRecord &record)
 {
@@ -69,49 +50,43 @@ QString describe(const ZSampleRecord &record)
 
 } // namespace
 
-void TestSimulatedBox::recordsCoverEnabledChannels_data()
-{
-    QTest::addColumn<int>("type");
-    QTest::addColumn<QList<int>>("analogIns"); // selected analog inputs
-    QTest::addColumn<QList<int>>("counters"); // selected edge counters
-    QTest::addColumn<QStringList>("records");
-
-    QTest::newRow("type 1, nothing selected")
-        << 1 << QList<int> {} << QList<int> {} << QStringList { "40:0" };
-    QTest::newRow("type 1, both analog inputs")
-        << 1 << QList<int> { 0, 1 } << QList<int> {} << QStringList { "00:0", "00:1", "40:0" };
-    QTest::newRow("type 9, one analog input and the counter")
-        << 9 << QList<int> { 5 } << QList<int> { 0 } << QStringList { "00:5", "40:0", "80:0" };
-    QTest::newRow("type 10, some of each")
-        << 10 << QList<int> { 0, 13 } << QList<int> { 1 }
-        << QStringList { "00:0", "00:13", "40:0", "40:1", "40:2", "40:3", "40:4", "80:1" };
-}
-
 void TestSimulatedBox::recordsCoverEnabledChannels()
 {
-    QFETCH(int, type);
-    QFETCH(QList<int>, analogIns);
-    QFETCH(QList<int>, counters);
-    QFETCH(QStringList, records);
+    const struct
+    {
+        int type;
+        QList<int> analogIns; // selected
+        QList<int> counters; // selected
+        const char *records;
+    } rows[] = {
+        { 1, {}, {}, "40:0" },
+        { 1, { 0, 1 }, {}, "00:0 00:1 40:0" },
+        { 9, { 5 }, { 0 }, "00:5 40:0 80:0" },
+        { 10, { 0, 13 }, { 1 }, "00:0 00:13 40:0 40:1 40:2 40:3 40:4 80:1" },
+    };
+    for (const auto &row : rows)
+        checkRecords(row.type, row.analogIns, row.counters, row.records);
+}
 
-    ZManualClock clock(5000.0);
-    Session session(type, clock);
-    const ZDeviceType *row = deviceType(type);
+void TestSimulatedBox::checkRecords(int type, const QList<int> &analogIns,
+                                    const QList<int> &counters, const char *records)
+{
+    BoxSession session(type, {}, 5000.0);
     // Configure twice, the second time with the wanted selection: only the last counts.
     for (bool last : { false, true }) {
-        for (int channel = 0; channel < row->analogIns; ++channel) {
-            const bool on = last ? analogIns.contains(channel) : !analogIns.contains(channel);
+        for (int channel = 0; channel < deviceType(type)->analogIns; ++channel) {
+            const bool on = last == analogIns.contains(channel);
             QVERIFY(isEchoOf(session.ask(analogInFrame(channel, 1, on)),
                              analogInFrame(channel, 1, on)));
         }
-        for (int channel = 0; channel < row->edgeCnts; ++channel) {
-            const bool on = last ? counters.contains(channel) : !counters.contains(channel);
+        for (int channel = 0; channel < deviceType(type)->edgeCnts; ++channel) {
+            const bool on = last == counters.contains(channel);
             QVERIFY(isEchoOf(session.ask(edgeCounterFrame(channel, on)),
                              edgeCounterFrame(channel, on)));
         }
     }
 
-    clock.advanceMs(1500.0);
+    session.clock.advanceMs(1500.0);
     const ZByteArray answer = session.ask(sampleRequestFrame());
     ZSampleRecordReader reader(answer);
     QVERIFY(reader.isSampleAnswer());
@@ -132,7 +107,7 @@ void TestSimulatedBox::recordsCoverEnabledChannels()
             break;
         }
     }
-    QCOMPARE(got, records);
+    QCOMPARE(got.join(' '), QString::fromLatin1(records));
     QCOMPARE(reader.remaining(), 0u);
 }
 
@@ -166,8 +141,7 @@ void TestSimulatedBox::signalsMoveDeterministically()
 
 void TestSimulatedBox::analogCodesConvertBackToTheSignal()
 {
-    ZManualClock clock;
-    Session session(4, clock);
+    BoxSession session(4);
     QVERIFY(isEchoOf(session.ask(analogInFrame(2, 4, true)), analogInFrame(2, 4, true)));
     QCOMPARE(session.box->analogInRange(2), 4);
 
@@ -184,8 +158,7 @@ void TestSimulatedBox::analogCodesConvertBackToTheSignal()
 
 void TestSimulatedBox::outputsRememberWhatTheyWereTold()
 {
-    ZManualClock clock;
-    Session session(10, clock);
+    BoxSession session(10);
     QVERIFY(!session.box->analogOut(1).told);
 
     for (const ZByteArray &frame :
@@ -214,43 +187,38 @@ void TestSimulatedBox::outputsRememberWhatTheyWereTold()
 
 void TestSimulatedBox::calibrationIsPlausiblePerChannel()
 {
-    ZManualClock clock;
-    Session session(10, clock);
+    BoxSession session(10);
     std::set<double> gains;
     for (int channel = 0; channel < 14; ++channel) {
         Calibration decoded;
         QVERIFY(decodeCalibration(session.ask(calibrationRequestFrame(channel, 2)), &decoded));
         const Calibration expected = ZSimulatedBox::calibrationOf(channel, 2);
-        QCOMPARE(decoded.channel, channel);
-        QCOMPARE(decoded.setCode, 2);
-        QCOMPARE(decoded.gain, expected.gain);
-        QCOMPARE(decoded.offset, expected.offset);
-        QVERIFY(std::abs(decoded.gain - 1.0) < 0.01);
-        QVERIFY(std::abs(decoded.offset) <= 101.0);
+        QVERIFY2(decoded.channel == channel && decoded.setCode == 2 && decoded.gain == expected.gain
+                     && decoded.offset == expected.offset,
+                 qPrintable(QString::number(channel)));
+        QVERIFY(std::abs(decoded.gain - 1.0) < 0.01 && std::abs(decoded.offset) <= 101.0);
         gains.insert(decoded.gain);
     }
     QVERIFY(gains.size() > 1);
 
     // No answer for an analog input the box does not have.
-    QVERIFY(!session.link.transact(calibrationRequestFrame(14, 2), nullptr, 200));
+    QVERIFY(!session.link->transact(calibrationRequestFrame(14, 2), nullptr, 200));
 }
 
 void TestSimulatedBox::levelAnswer()
 {
-    ZManualClock clock(500.0);
-    Session session(1, clock);
+    BoxSession session(1, {}, 500.0);
     QCOMPARE(bytesOf(session.ask(digitInLevelFrame())), QByteArray::fromHex("aa0000030800 01"));
-    clock.setMs(2500.0);
+    session.clock.setMs(2500.0);
     QCOMPARE(bytesOf(session.ask(digitInLevelFrame())), QByteArray::fromHex("aa00000308 0000"));
 }
 
-// The command log is read by a test thread while another thread talks to the box; a
-// frame written in two pieces is logged once.
+// The command log is read by a test thread while another thread talks to the box; a frame written
+// in two pieces is logged once.
 void TestSimulatedBox::commandLogUnderConcurrentTraffic()
 {
-    ZManualClock clock;
-    Session session(8, clock);
-    ZUsbDevice *device = session.link.handle();
+    BoxSession session(8);
+    ZUsbDevice *device = session.link->handle();
     QVERIFY(device);
 
     std::thread talker([device] {
@@ -285,15 +253,14 @@ void TestSimulatedBox::commandLogUnderConcurrentTraffic()
 
 void TestSimulatedBox::unplugAfterCommands()
 {
-    ZManualClock clock;
-    Session session(1, clock);
+    BoxSession session(1);
     session.box->unplugAfterCommands(2);
     QVERIFY(session.ask(sampleRequestFrame()).isComplete());
     QVERIFY(session.ask(sampleRequestFrame()).isComplete());
     QVERIFY(session.box->isPlugged());
     // The third command pulls the plug: the wait for its answer ends at once.
     const ZStopwatch watch;
-    QVERIFY(!session.link.transact(sampleRequestFrame(), nullptr, 5000));
+    QVERIFY(!session.link->transact(sampleRequestFrame(), nullptr, 5000));
     QVERIFY(watch.elapsedMs() < 2500);
     QVERIFY(!session.box->isPlugged());
     QCOMPARE(session.box->commandLog().size(), 2);
@@ -306,46 +273,34 @@ void TestSimulatedBox::unplugAfterCommands()
     // Plugged in again, the old handle stays dead but a new open works.
     session.box->replug();
     unsigned written = 0;
-    QVERIFY(session.link.handle()->write(probeFrame().data(), 3, &written) != UsbOk);
-    QVERIFY(session.link.open(0));
-    QVERIFY(session.link.sync(500));
+    QVERIFY(session.link->handle()->write(probeFrame().data(), 3, &written) != UsbOk);
+    QVERIFY(session.link->open(0));
+    QVERIFY(session.link->sync(500));
 }
 
-// By default an answer is readable only once the command and the answer would have
-// crossed the serial line (10 bits a byte at the type's speed) plus the turnaround, and
-// answers queue on the line; switched off, answers are there at once.
-void TestSimulatedBox::lineTiming_data()
-{
-    QTest::addColumn<int>("type");
-    QTest::addColumn<QByteArray>("command");
-    QTest::addColumn<int>("burst"); // commands written at once
-    QTest::addColumn<int>("answerBytes");
-    QTest::addColumn<bool>("timed");
-
-    const QByteArray samples = bytesOf(sampleRequestFrame());
-    QTest::newRow("UX-109 full records at 115200 baud") << 10 << samples << 10 << 81 << true;
-    QTest::newRow("UX-102 echo at 19200 baud") << 3 << bytesOf(probeFrame()) << 1 << 5 << true;
-    QTest::newRow("UX-100 records at 115200 baud") << 1 << samples << 4 << 15 << true;
-    QTest::newRow("line timing off") << 10 << samples << 10 << 81 << false;
-}
-
+// By default an answer is readable only once the command and the answer would have crossed the
+// serial line (10 bits a byte at the type's speed) plus the turnaround, and answers queue on the
+// line; switched off, answers are there at once.
 void TestSimulatedBox::lineTiming()
 {
-    QFETCH(int, type);
-    QFETCH(QByteArray, command);
-    QFETCH(int, burst);
-    QFETCH(int, answerBytes);
-    QFETCH(bool, timed);
+    checkLineTiming(10, sampleRequestFrame(), 10, 81, true); // UX-109 full records, 115200 baud
+    checkLineTiming(3, probeFrame(), 1, 5, true); // UX-102 echo at 19200 baud
+    checkLineTiming(1, sampleRequestFrame(), 4, 15, true); // UX-100 records, 115200 baud
+    checkLineTiming(10, sampleRequestFrame(), 10, 81, false);
+}
 
-    ZManualClock clock;
-    Session session(type, clock);
+void TestSimulatedBox::checkLineTiming(int type, const ZByteArray &frame, int burst,
+                                       int answerBytes, bool timed)
+{
+    const QByteArray command = bytesOf(frame);
+    BoxSession session(type);
     for (int channel = 0; channel < deviceType(type)->analogIns; ++channel)
         QVERIFY(session.ask(analogInFrame(channel, 1, true)).isComplete());
     for (int channel = 0; channel < deviceType(type)->edgeCnts; ++channel)
         QVERIFY(session.ask(edgeCounterFrame(channel, true)).isComplete());
     session.box->setLineTiming(timed);
 
-    ZUsbDevice *device = session.link.handle();
+    ZUsbDevice *device = session.link->handle();
     const QByteArray written = command.repeated(burst);
     const unsigned expected = unsigned(burst * answerBytes);
     unsigned sent = 0;
@@ -378,24 +333,23 @@ void TestSimulatedBox::lineTiming()
         qPrintable(QStringLiteral("%1 ms for %2 ms of line").arg(watch.elapsedMs()).arg(lineMs)));
 }
 
-void TestSimulatedBox::backendChoice_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<bool>("simulate");
-
-    QTest::newRow("no arguments") << QStringList { "quoravi" } << false;
-    QTest::newRow("--simulate") << QStringList { "quoravi", "--simulate" } << true;
-    QTest::newRow("among others") << QStringList { "quoravi", "-x", "--simulate", "y" } << true;
-    QTest::newRow("program named so") << QStringList { "--simulate" } << false;
-    QTest::newRow("single dash") << QStringList { "quoravi", "-simulate" } << false;
-    QTest::newRow("with a value") << QStringList { "quoravi", "--simulate=1" } << false;
-}
-
 void TestSimulatedBox::backendChoice()
 {
-    QFETCH(QStringList, arguments);
-    QFETCH(bool, simulate);
-    QCOMPARE(simulateRequested(arguments), simulate);
+    const struct
+    {
+        QStringList arguments;
+        bool simulate;
+    } rows[] = {
+        { { "quoravi" }, false },
+        { { "quoravi", "--simulate" }, true },
+        { { "quoravi", "-x", "--simulate", "y" }, true },
+        { { "--simulate" }, false }, // the program named so
+        { { "quoravi", "-simulate" }, false },
+        { { "quoravi", "--simulate=1" }, false },
+    };
+    for (const auto &row : rows)
+        QVERIFY2(simulateRequested(row.arguments) == row.simulate,
+                 qPrintable(row.arguments.join(' ')));
 }
 
 void TestSimulatedBox::bridgeOverride()

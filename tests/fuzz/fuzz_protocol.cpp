@@ -1,6 +1,6 @@
 // Arbitrary received bytes through the answer assembler (as the link and as the
-// communication thread use it), the sample-record reader and the calibration decoder.
-// Besides the sanitizers, the assembler is checked against a plain model of its rules.
+// communication thread use it), the sample-record reader and the calibration decoder;
+// the assembler is checked against a plain model of its rules.
 
 #include "device/zanswerassembler.h"
 #include "device/zprotocol.h"
@@ -20,11 +20,6 @@ void require(bool condition)
         __builtin_trap();
 }
 
-Frame toFrame(const ZByteArray &frame)
-{
-    return Frame(frame.data(), frame.data() + frame.length());
-}
-
 // The assembly rules written as plainly as possible, for comparison.
 std::vector<Frame> referenceFrames(const std::uint8_t *data, std::size_t size)
 {
@@ -36,27 +31,15 @@ std::vector<Frame> referenceFrames(const std::uint8_t *data, std::size_t size)
         if (current.size() == 1 && current[0] != 0xAA) {
             current.clear();
         } else if (current.size() == 4) {
-            const std::size_t len
-                = (std::size_t(current[1]) << 16) | (current[2] << 8) | current[3];
-            if (len == 0 || len > ZProtocol::MaxAnswerPayload)
+            total = 4 + ((std::size_t(current[1]) << 16) | (current[2] << 8) | current[3]);
+            if (total == 4 || total > ZProtocol::MaxAnswerPayload + 4)
                 current.clear();
-            else
-                total = len + 4;
         } else if (current.size() > 4 && current.size() == total) {
             frames.push_back(current);
             current.clear();
         }
     }
     return frames;
-}
-
-void checkFrame(const ZByteArray &frame)
-{
-    require(frame.isComplete());
-    require(frame.length() >= 5 && frame.length() <= ZProtocol::MaxAnswerPayload + 4);
-    require(frame[0] == ZProtocol::StartByte);
-    const unsigned len = (unsigned(frame[1]) << 16) | (unsigned(frame[2]) << 8) | frame[3];
-    require(len + 4 == frame.length());
 }
 
 void checkRecords(ZSampleRecordReader reader, unsigned payloadLength)
@@ -66,22 +49,22 @@ void checkRecords(ZSampleRecordReader reader, unsigned payloadLength)
     while (reader.next(&record)) {
         ++records;
         require(record.channel >= 0 && record.channel < 64);
+        const std::int64_t value = record.value;
         switch (record.kind) {
         case ZRecordKind::AnalogIn:
-            require(record.value >= -8388608 && record.value <= 8388607);
+            require(value >= -8388608 && value <= 8388607);
             break;
         case ZRecordKind::DigitIn:
-            require(record.value >= 0 && record.value <= 255);
+            require(value >= 0 && value <= 255);
             break;
         case ZRecordKind::EdgeCnt:
-            require(record.value >= 0 && record.value <= 4294967295LL);
+            require(value >= 0 && value <= 4294967295LL);
             break;
         default:
             require(false);
         }
     }
-    require(records * 2 <= payloadLength);
-    require(reader.remaining() == 0);
+    require(records * 2 <= payloadLength && reader.remaining() == 0);
 }
 
 void checkCalibration(const unsigned char *bytes, unsigned length)
@@ -92,7 +75,17 @@ void checkCalibration(const unsigned char *bytes, unsigned length)
     require(length == ZProtocol::CalibrationAnswerLength);
     require(calibration.gain >= -128.0 && calibration.gain < 128.0);
     require(calibration.offset >= -32768.0 && calibration.offset < 32768.0);
-    require(calibration.channel >= 0 && calibration.channel < 256);
+}
+
+// A completed frame, checked and decoded as every reader would.
+Frame checkedFrame(const ZByteArray &frame)
+{
+    require(frame.isComplete() && frame.length() >= 5 && frame[0] == ZProtocol::StartByte);
+    const unsigned len = (unsigned(frame[1]) << 16) | (unsigned(frame[2]) << 8) | frame[3];
+    require(len + 4 == frame.length() && len <= ZProtocol::MaxAnswerPayload);
+    checkRecords(ZSampleRecordReader(frame), len);
+    checkCalibration(frame.data(), frame.length());
+    return Frame(frame.data(), frame.data() + frame.length());
 }
 
 } // namespace
@@ -111,10 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     for (std::size_t pos = 0; pos < size; pos += piece) {
         const unsigned count = unsigned(size - pos < piece ? size - pos : piece);
         thread.feedAll(data + pos, count, [&](const ZByteArray &frame) {
-            checkFrame(frame);
-            checkRecords(ZSampleRecordReader(frame), frame.length() - 4);
-            checkCalibration(frame.data(), frame.length());
-            threadFrames.push_back(toFrame(frame));
+            threadFrames.push_back(checkedFrame(frame));
         });
     }
     require(threadFrames == expected);
@@ -122,13 +112,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // The link: stop at each frame, then go on with the bytes behind it.
     ZAnswerAssembler link;
     std::vector<Frame> linkFrames;
-    std::size_t pos = 0;
-    while (pos < size) {
+    for (std::size_t pos = 0; pos < size;) {
         pos += link.feedUntilFrame(data + pos, unsigned(size - pos));
-        if (link.isComplete()) {
-            checkFrame(link.frame());
-            linkFrames.push_back(toFrame(link.frame()));
-        }
+        if (link.isComplete())
+            linkFrames.push_back(checkedFrame(link.frame()));
     }
     require(linkFrames == expected);
 
