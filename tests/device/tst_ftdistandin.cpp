@@ -7,6 +7,7 @@
 #include "device/zsimulatedbox.h"
 #include "device/zusblink.h"
 #include "ftdistandin/zftdistandin.h"
+#include "tests/common/coderecorder.h"
 #include "tests/common/cputime.h"
 
 #include <QtTest>
@@ -23,19 +24,13 @@ constexpr int RunTimeoutMs = 15000;
 
 // A box on a real serial line: it hears nothing until the host sets its baud rate, and
 // libftdi opens every chip at 9600.
-std::shared_ptr<ZSimulatedBox> lineBox(int boxType)
-{
-    auto box = std::make_shared<ZSimulatedBox>(boxType);
-    ZSimulatedBox::Faults faults;
-    faults.needsBaudRate = true;
-    box->setFaults(faults);
-    return box;
-}
-
-Device deviceWith(std::shared_ptr<ZSimulatedBox> box, OpenRefusal refusal = OpenRefusal::None)
+Device lineDevice(int boxType, OpenRefusal refusal = OpenRefusal::None)
 {
     Device device;
-    device.box = std::move(box);
+    device.box = std::make_shared<ZSimulatedBox>(boxType);
+    ZSimulatedBox::Faults faults;
+    faults.needsBaudRate = true;
+    device.box->setFaults(faults);
     device.refusal = refusal;
     return device;
 }
@@ -49,7 +44,14 @@ std::unique_ptr<ZAppObservable> ftdiApp(int boxType)
     return app;
 }
 
+bool stopped(ZAppObservable &app)
+{
+    return app.requestStop() && QTest::qWaitFor([&] { return !app.isSampling(); }, RunTimeoutMs);
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(ZLinkFailure)
 
 class TestFtdiStandIn : public QObject
 {
@@ -60,7 +62,6 @@ private slots:
     void failedConnectionSaysWhy();
     void runsThroughTheBackend_data();
     void runsThroughTheBackend();
-    void pulledCableEndsTheRunAndTheBoxComesBack();
     void writeErrorsAndAGoneDevice();
 };
 
@@ -71,19 +72,21 @@ void TestFtdiStandIn::failedConnectionSaysWhy_data()
     QTest::addColumn<bool>("usbStarts");
     QTest::addColumn<int>("devices");
     QTest::addColumn<int>("chosenType");
-    QTest::addColumn<int>("failure");
+    QTest::addColumn<ZLinkFailure>("failure");
     QTest::newRow("no USB") << int(OpenRefusal::None) << false << 1 << 1
-                            << int(ZLinkFailure::NoUsbAccess);
+                            << ZLinkFailure::NoUsbAccess;
     QTest::newRow("no device") << int(OpenRefusal::None) << true << 0 << 1
-                               << int(ZLinkFailure::NoDevice);
+                               << ZLinkFailure::NoDevice;
+    QTest::newRow("gone since listed")
+        << int(OpenRefusal::Gone) << true << 1 << 1 << ZLinkFailure::NoDevice;
     QTest::newRow("no rights") << int(OpenRefusal::AccessDenied) << true << 1 << 1
-                               << int(ZLinkFailure::NoPermission);
+                               << ZLinkFailure::NoPermission;
     QTest::newRow("no rights to detach")
-        << int(OpenRefusal::DetachDenied) << true << 1 << 1 << int(ZLinkFailure::NoPermission);
-    QTest::newRow("busy") << int(OpenRefusal::Claimed) << true << 1 << 1 << int(ZLinkFailure::Busy);
+        << int(OpenRefusal::DetachDenied) << true << 1 << 1 << ZLinkFailure::NoPermission;
+    QTest::newRow("busy") << int(OpenRefusal::Claimed) << true << 1 << 1 << ZLinkFailure::Busy;
     // A 115200 box while the 19200 type UX-102 is chosen.
     QTest::newRow("other type") << int(OpenRefusal::None) << true << 1 << 3
-                                << int(ZLinkFailure::NoAnswer);
+                                << ZLinkFailure::NoAnswer;
 }
 
 void TestFtdiStandIn::failedConnectionSaysWhy()
@@ -92,10 +95,10 @@ void TestFtdiStandIn::failedConnectionSaysWhy()
     QFETCH(bool, usbStarts);
     QFETCH(int, devices);
     QFETCH(int, chosenType);
-    QFETCH(int, failure);
+    QFETCH(ZLinkFailure, failure);
     std::vector<Device> bus;
     if (devices > 0)
-        bus.push_back(deviceWith(lineBox(1), OpenRefusal(refusal)));
+        bus.push_back(lineDevice(1, OpenRefusal(refusal)));
     const BusScope scope(bus, usbStarts);
 
     auto app = ftdiApp(chosenType);
@@ -104,29 +107,30 @@ void TestFtdiStandIn::failedConnectionSaysWhy()
     QVERIFY(!app->connectBox());
     QVERIFY2(cpu.isBelow(0.2, 20.0), qPrintable(cpu.report()));
     QVERIFY(!app->isSampling());
-    QCOMPARE(int(app->link()->failure()), failure);
+    QCOMPARE(app->link()->failure(), failure);
     const QString reason = app->connectFailureReason();
-    QCOMPARE(reason, linkFailureReason(ZLinkFailure(failure), baudRateOf(chosenType)));
+    QCOMPARE(reason, linkFailureReason(failure, baudRateOf(chosenType)));
     QVERIFY(reason.endsWith(QLatin1Char('.')) && reason.at(0).isUpper());
-    if (ZLinkFailure(failure) == ZLinkFailure::NoPermission)
+    if (failure == ZLinkFailure::NoPermission)
         QCOMPARE(reason,
                  QStringLiteral("A box was found, but this user may not open it: see "
                                 "\"Permission for normal users\" in the README."));
-    if (ZLinkFailure(failure) == ZLinkFailure::NoAnswer)
+    if (failure == ZLinkFailure::NoAnswer)
         QVERIFY(reason.contains(QLatin1String("19200 baud")));
-    QCOMPARE(ftdistandin::counters().openLines, failure == int(ZLinkFailure::NoAnswer) ? 1 : 0);
+    QCOMPARE(ftdistandin::counters().openLines, failure == ZLinkFailure::NoAnswer ? 1 : 0);
 
     // Once the cause is gone the same model connects, and the reason is cleared.
-    if (failure != int(ZLinkFailure::NoAnswer)) {
-        ftdistandin::setBus({ deviceWith(lineBox(chosenType)) });
+    if (failure != ZLinkFailure::NoAnswer) {
+        ftdistandin::setBus({ lineDevice(chosenType) });
         QVERIFY(app->connectBox());
         QVERIFY(app->connectFailureReason().isEmpty());
-        QVERIFY(app->requestStop());
-        QTRY_VERIFY_WITH_TIMEOUT(!app->isSampling(), RunTimeoutMs);
+        QVERIFY(stopped(*app));
     }
 }
 
-// Handshake at the type's speed, calibration, a one-second run, Stop.
+// Handshake at the type's speed, calibration and a one-second run; then a run cut by the
+// pulled cable, ended as a lost box without a busy core, and the box opened afresh once
+// it is back.
 void TestFtdiStandIn::runsThroughTheBackend_data()
 {
     QTest::addColumn<int>("boxType");
@@ -137,8 +141,9 @@ void TestFtdiStandIn::runsThroughTheBackend_data()
 void TestFtdiStandIn::runsThroughTheBackend()
 {
     QFETCH(int, boxType);
-    auto box = lineBox(boxType);
-    const BusScope bus({ deviceWith(box) });
+    const Device device = lineDevice(boxType);
+    ZSimulatedBox &box = *device.box;
+    const BusScope bus({ device });
     auto app = ftdiApp(boxType);
     ZRealBox &realBox = *app->activeBox();
     ZAnalogIn *analog = realBox.analogIns()[0];
@@ -151,7 +156,7 @@ void TestFtdiStandIn::runsThroughTheBackend()
         uncalibrated.push_back(channel->toVolts(100000));
 
     QVERIFY(app->connectBox());
-    QCOMPARE(box->hostBaudRate(), baudRateOf(boxType));
+    QCOMPARE(box.hostBaudRate(), baudRateOf(boxType));
     // Every analog input took the calibration its box reports.
     const int setCode = deviceType(boxType)->calibrationSetCode;
     for (std::size_t i = 0; i < realBox.analogIns().size(); ++i) {
@@ -180,64 +185,48 @@ void TestFtdiStandIn::runsThroughTheBackend()
     const double meanGap = (times.last() - times[0]) / double(count - 1);
     QVERIFY2(meanGap > 0.017 && meanGap < 0.024, qPrintable(QString::number(meanGap)));
 
-    // A second run on the open link, ended by Stop.
+    // A start clears the series only once the run is under way: wait for that, then count.
+    CodeRecorder<ZComponent> recorder;
+    recorder.attach(analog);
+    const auto sampledAfresh = [&] {
+        return QTest::qWaitFor([&] { return recorder.take().contains(DataCleared); }, RunTimeoutMs)
+            && QTest::qWaitFor([&] { return analog->sampleCount() >= 5; }, RunTimeoutMs);
+    };
     QVERIFY(app->setStopTrigger(TriggerManual));
     QVERIFY(app->connectBox());
-    QTRY_VERIFY_WITH_TIMEOUT(analog->sampleCount() >= 5, RunTimeoutMs);
-    QVERIFY(app->requestStop());
+    QVERIFY(sampledAfresh());
+    const CpuWatch pulled(CpuWatch::WholeProcess);
+    box.unplug();
     QTRY_VERIFY_WITH_TIMEOUT(!app->isSampling(), RunTimeoutMs);
+    QVERIFY2(pulled.isBelow(0.2, 20.0), qPrintable(pulled.report()));
+    QVERIFY(app->boxLost() && analog->sampleCount() >= 5);
+    QVERIFY(!app->connectBox());
+    QCOMPARE(app->connectFailureReason(),
+             linkFailureReason(ZLinkFailure::NoDevice, baudRateOf(boxType)));
+
+    box.replug();
+    QVERIFY(app->connectBox());
     QVERIFY(!app->boxLost());
-    QCOMPARE(quint8(box->commandLog().last()[2]), quint8(ZProtocol::OpProbe));
+    QVERIFY(sampledAfresh());
+    QVERIFY(stopped(*app));
+    QVERIFY(!app->boxLost());
+    QCOMPARE(quint8(box.commandLog().last()[2]), quint8(ZProtocol::OpProbe));
     QCOMPARE(ftdistandin::counters().openLines, 1);
     app.reset();
     QCOMPARE(ftdistandin::counters().openLines, 0);
     QCOMPARE(ftdistandin::counters().contexts, 0);
 }
 
-// The cable pulled mid-run ends the run as a lost box, without a busy core; once the box
-// is back, the next Start opens it afresh.
-void TestFtdiStandIn::pulledCableEndsTheRunAndTheBoxComesBack()
-{
-    auto box = lineBox(1);
-    const BusScope bus({ deviceWith(box) });
-    auto app = ftdiApp(1);
-    ZAnalogIn *analog = app->activeBox()->analogIns()[0];
-    analog->setSelected(true);
-    analog->setInterval(5.0);
-    QVERIFY(app->connectBox());
-    QTRY_VERIFY_WITH_TIMEOUT(analog->sampleCount() >= 20, RunTimeoutMs);
-
-    const CpuWatch cpu(CpuWatch::WholeProcess);
-    box->unplug();
-    QTRY_VERIFY_WITH_TIMEOUT(!app->isSampling(), RunTimeoutMs);
-    QVERIFY2(cpu.isBelow(0.2, 20.0), qPrintable(cpu.report()));
-    QVERIFY(app->boxLost());
-    QVERIFY(analog->sampleCount() >= 20);
-
-    // Unplugged, a Start says there is no device.
-    QVERIFY(!app->connectBox());
-    QCOMPARE(app->connectFailureReason(), linkFailureReason(ZLinkFailure::NoDevice, 115200));
-
-    box->replug();
-    QVERIFY(app->connectBox());
-    QVERIFY(!app->boxLost());
-    QTRY_VERIFY_WITH_TIMEOUT(analog->sampleCount() >= 20, RunTimeoutMs);
-    QVERIFY(app->requestStop());
-    QTRY_VERIFY_WITH_TIMEOUT(!app->isSampling(), RunTimeoutMs);
-    QVERIFY(!app->boxLost());
-}
-
 // Below the link: libftdi's write error, and a device that went after it was opened.
 void TestFtdiStandIn::writeErrorsAndAGoneDevice()
 {
     auto box = std::make_shared<ZSimulatedBox>(1);
-    const BusScope bus({ deviceWith(box) });
+    const BusScope bus({ Device { box } });
     ZFtdiBridge bridge;
     std::unique_ptr<ZUsbDevice> device;
     QCOMPARE(bridge.open(0, &device), int(UsbOk));
     const ZByteArray probe = ZProtocol::probeFrame();
     unsigned written = 0;
-
     ZSimulatedBox::Faults faults;
     faults.write = ZSimulatedBox::WriteFault::Fail;
     box->setFaults(faults);
@@ -249,8 +238,7 @@ void TestFtdiStandIn::writeErrorsAndAGoneDevice()
     unsigned waiting = 0;
     QVERIFY(isGoneStatus(device->waitForBytes(50, &waiting)));
     unsigned char byte = 0;
-    unsigned got = 0;
-    QVERIFY(isGoneStatus(device->read(&byte, 1, &got)));
+    QVERIFY(isGoneStatus(device->read(&byte, 1, &written)));
     QVERIFY(device->write(probe.data(), probe.length(), &written) != UsbOk);
     QCOMPARE(bridge.open(0, &device), int(UsbDeviceNotFound));
     QVERIFY(!device);

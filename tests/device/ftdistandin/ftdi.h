@@ -12,20 +12,14 @@ namespace ftdistandin {
 
 struct Line; // the stand-in's own: the cable to a simulated box
 
-enum ftdi_module_detach_mode {
-    AUTO_DETACH_SIO_MODULE = 0,
-    DONT_DETACH_SIO_MODULE = 1,
-    AUTO_DETACH_REATACH_SIO_MODULE = 2
-};
+enum ftdi_module_detach_mode { AUTO_DETACH_SIO_MODULE = 0, AUTO_DETACH_REATACH_SIO_MODULE = 2 };
 
 struct ftdi_context
 {
-    libusb_context *usb_ctx = nullptr;
     Line *usb_dev = nullptr; // libftdi's open handle: set while open
     int usb_read_timeout = 5000;
     int usb_write_timeout = 5000;
     unsigned int readbuffer_chunksize = 4096;
-    unsigned int writebuffer_chunksize = 4096;
     unsigned int max_packet_size = 0;
     enum ftdi_module_detach_mode module_detach_mode = AUTO_DETACH_SIO_MODULE;
 };

@@ -14,19 +14,27 @@
 
 namespace ftdistandin {
 
+struct libusb_device
+{
+    std::shared_ptr<Device> device;
+};
+
+// The chip of an open context with the serial line to its box.
+struct Line
+{
+    std::unique_ptr<ZUsbDevice> serial;
+    int latencyMs;
+    std::vector<unsigned char> readBuffer; // libftdi's: data read but not yet handed out
+    std::size_t readOffset;
+};
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int PacketSize = 64;
-constexpr int StatusBytes = 2;
-constexpr int PacketData = PacketSize - StatusBytes;
-constexpr int ChipDefaultLatencyMs = 16;
-constexpr int OpenBaudRate = 9600;
-constexpr int DeviceUnavailable = -666;
-// FT232R modem status as it heads every packet.
-constexpr unsigned char StatusByte0 = 0x01;
-constexpr unsigned char StatusByte1 = 0x60;
+constexpr unsigned PacketSize = 64;
+constexpr unsigned StatusBytes = 2;
+constexpr unsigned PacketData = PacketSize - StatusBytes;
 
 struct Bus
 {
@@ -64,98 +72,44 @@ void copyString(const std::string &text, char *out, int length)
     out[n] = '\0';
 }
 
-} // namespace
-
-struct libusb_device
-{
-    std::shared_ptr<Device> device;
-};
-
-// The chip of an open context with the serial line to its box.
-struct Line
-{
-    std::shared_ptr<Device> device;
-    std::unique_ptr<ZUsbDevice> serial;
-    int latencyMs = ChipDefaultLatencyMs;
-    std::vector<unsigned char> readBuffer; // libftdi's: data read but not yet handed out
-    std::size_t readOffset = 0;
-};
-
-namespace {
-
 int lineError(int status)
 {
     return isGoneStatus(status) ? LIBUSB_ERROR_NO_DEVICE : LIBUSB_ERROR_IO;
 }
 
-// One bulk-in transfer as the chip answers it: the bytes of the packets, status bytes
-// included, or a negative libusb error.
-int bulkRead(ftdi_context *ftdi, std::vector<unsigned char> *image)
+// One bulk-in transfer as ftdi_read_data hands it out: the data of its 64-byte packets
+// without their two status bytes (so none at all when the latency timer sent only the
+// status), or a negative libusb error.
+int bulkRead(ftdi_context *ftdi, std::vector<unsigned char> *data)
 {
     Line &line = *ftdi->usb_dev;
     const int waitMs = std::max(1, std::min(line.latencyMs, ftdi->usb_read_timeout));
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(waitMs);
-    const unsigned capacity = ftdi->readbuffer_chunksize / PacketSize * PacketData;
     unsigned waiting = 0;
     for (;;) {
         const int status = line.serial->queueStatus(&waiting);
         if (status != UsbOk)
             return lineError(status);
         const Clock::time_point now = Clock::now();
-        if (waiting >= unsigned(PacketData) || now >= deadline)
+        if (waiting >= PacketData || now >= deadline)
             break;
-        const int leftMs
-            = int(std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count());
-        if (waiting == 0) {
-            const int waited = line.serial->waitForBytes(leftMs, &waiting);
-            if (waited != UsbOk)
-                return lineError(waited);
-        } else {
+        if (waiting > 0) {
             // A short packet leaves the chip only when its latency timer expires.
             std::this_thread::sleep_until(deadline);
+            continue;
         }
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now);
+        const int waited = line.serial->waitForBytes(int(left.count()), &waiting);
+        if (waited != UsbOk)
+            return lineError(waited);
     }
-    std::vector<unsigned char> data(std::min(waiting, capacity));
+    const unsigned packets = ftdi->readbuffer_chunksize / ftdi->max_packet_size;
+    data->resize(std::min(waiting, packets * (ftdi->max_packet_size - StatusBytes)));
     unsigned got = 0;
-    if (!data.empty()) {
-        const int status = line.serial->read(data.data(), unsigned(data.size()), &got);
-        if (status != UsbOk)
-            return lineError(status);
-    }
-    data.resize(got);
-    image->clear();
-    std::size_t pos = 0;
-    int packets = 0;
-    do {
-        const std::size_t n = std::min<std::size_t>(PacketData, data.size() - pos);
-        image->push_back(StatusByte0);
-        image->push_back(StatusByte1);
-        image->insert(image->end(), data.begin() + std::ptrdiff_t(pos),
-                      data.begin() + std::ptrdiff_t(pos + n));
-        pos += n;
-        ++packets;
-    } while (pos < data.size());
-    withBus([&](Bus &b) {
-        ++b.counters.bulkReads;
-        b.counters.packets += packets;
-        if (data.empty())
-            ++b.counters.emptyBulkReads;
-        return 0;
-    });
-    return int(image->size());
-}
-
-// The data of a transfer: every packet without its two status bytes.
-std::vector<unsigned char> stripStatus(const std::vector<unsigned char> &image, unsigned packetSize)
-{
-    std::vector<unsigned char> data;
-    for (std::size_t pos = 0; pos < image.size(); pos += packetSize) {
-        const std::size_t end = std::min<std::size_t>(pos + packetSize, image.size());
-        if (end > pos + StatusBytes)
-            data.insert(data.end(), image.begin() + std::ptrdiff_t(pos + StatusBytes),
-                        image.begin() + std::ptrdiff_t(end));
-    }
-    return data;
+    const int status
+        = data->empty() ? UsbOk : line.serial->read(data->data(), unsigned(data->size()), &got);
+    data->resize(got);
+    return status == UsbOk ? int(got) : lineError(status);
 }
 
 void closeLine(ftdi_context *ftdi)
@@ -169,9 +123,6 @@ void closeLine(ftdi_context *ftdi)
 
 } // namespace
 
-// ---------------------------------------------------------------------------------------
-// Control
-
 void setBus(std::vector<Device> devices, bool usbStarts)
 {
     withBus([&](Bus &b) {
@@ -179,7 +130,6 @@ void setBus(std::vector<Device> devices, bool usbStarts)
         for (Device &device : devices)
             b.devices.push_back(std::make_shared<Device>(std::move(device)));
         b.usbStarts = usbStarts;
-        b.counters = Counters { b.counters.contexts, b.counters.openLines, 0, 0, 0, 0 };
         return 0;
     });
 }
@@ -194,14 +144,6 @@ BusScope::BusScope(std::vector<Device> devices, bool usbStarts)
     setBus(std::move(devices), usbStarts);
 }
 
-BusScope::~BusScope()
-{
-    setBus({});
-}
-
-// ---------------------------------------------------------------------------------------
-// libusb
-
 std::uint8_t libusb_get_bus_number(libusb_device *dev)
 {
     return std::uint8_t(dev->device->bus);
@@ -214,25 +156,15 @@ std::uint8_t libusb_get_device_address(libusb_device *dev)
 
 int libusb_get_device_descriptor(libusb_device *dev, libusb_device_descriptor *desc)
 {
-    *desc = libusb_device_descriptor {};
-    desc->bLength = 18;
-    desc->bDescriptorType = 1;
-    desc->bMaxPacketSize0 = 8;
     desc->idVendor = std::uint16_t(dev->device->vendorId);
     desc->idProduct = std::uint16_t(dev->device->productId);
-    desc->bcdDevice = 0x0600; // FT232R
-    desc->bNumConfigurations = 1;
     return LIBUSB_SUCCESS;
 }
-
-// ---------------------------------------------------------------------------------------
-// libftdi
 
 ftdi_context *ftdi_new()
 {
     const bool starts = withBus([](Bus &b) {
-        if (b.usbStarts)
-            ++b.counters.contexts;
+        b.counters.contexts += b.usbStarts ? 1 : 0;
         return b.usbStarts;
     });
     return starts ? new ftdi_context : nullptr;
@@ -240,26 +172,20 @@ ftdi_context *ftdi_new()
 
 void ftdi_free(ftdi_context *ftdi)
 {
-    if (!ftdi)
-        return;
     closeLine(ftdi);
     delete ftdi;
     withBus([](Bus &b) { return --b.counters.contexts; });
 }
 
-int ftdi_usb_find_all(ftdi_context *ftdi, ftdi_device_list **devlist, int vendor, int product)
+// The backend asks for libftdi's default products only (vendor and product 0).
+int ftdi_usb_find_all(ftdi_context *, ftdi_device_list **devlist, int, int)
 {
     *devlist = nullptr;
-    if (!ftdi)
-        return -5;
     const std::vector<std::shared_ptr<Device>> devices = withBus([](Bus &b) { return b.devices; });
     ftdi_device_list **tail = devlist;
     int found = 0;
     for (const std::shared_ptr<Device> &device : devices) {
-        const bool wanted = (vendor == 0 && product == 0)
-            ? isDefaultProduct(*device)
-            : device->vendorId == vendor && device->productId == product;
-        if (!wanted || !device->box || !device->box->isPlugged())
+        if (!isDefaultProduct(*device) || !device->box->isPlugged())
             continue;
         *tail = new ftdi_device_list { nullptr, new libusb_device { device } };
         tail = &(*tail)->next;
@@ -270,23 +196,19 @@ int ftdi_usb_find_all(ftdi_context *ftdi, ftdi_device_list **devlist, int vendor
 
 void ftdi_list_free(ftdi_device_list **devlist)
 {
-    ftdi_device_list *node = *devlist;
-    while (node) {
-        ftdi_device_list *next = node->next;
+    while (ftdi_device_list *node = *devlist) {
+        *devlist = node->next;
         delete node->dev;
         delete node;
-        node = next;
     }
-    *devlist = nullptr;
 }
 
-int ftdi_usb_get_strings(ftdi_context *ftdi, libusb_device *dev, char *manufacturer, int mnf_len,
+int ftdi_usb_get_strings(ftdi_context *, libusb_device *dev, char *manufacturer, int mnf_len,
                          char *description, int desc_len, char *serial, int serial_len)
 {
-    if (!ftdi || !dev)
-        return -1;
     // Reading the strings opens the device, with the same rights as any open.
-    if (dev->device->refusal == OpenRefusal::AccessDenied || !dev->device->box->isPlugged())
+    const OpenRefusal refusal = dev->device->refusal;
+    if (refusal == OpenRefusal::AccessDenied || refusal == OpenRefusal::Gone)
         return -4;
     copyString("FTDI", manufacturer, mnf_len);
     copyString(dev->device->description, description, desc_len);
@@ -296,58 +218,41 @@ int ftdi_usb_get_strings(ftdi_context *ftdi, libusb_device *dev, char *manufactu
 
 int ftdi_usb_open_dev(ftdi_context *ftdi, libusb_device *dev)
 {
-    if (!ftdi)
-        return -8;
-    const std::shared_ptr<Device> &device = dev->device;
-    switch (device->refusal) {
-    case OpenRefusal::AccessDenied:
-        errno = EACCES;
-        return -4;
-    case OpenRefusal::DetachDenied:
-        errno = EPERM;
-        return -8;
-    case OpenRefusal::Claimed:
-        errno = EBUSY;
-        return -5;
-    case OpenRefusal::None:
-        break;
-    }
-    ZSimulatedBridge bridge(device->box);
+    struct Outcome
+    {
+        int result;
+        int error;
+    };
+    // By OpenRefusal: libftdi's result, and the errno libusb leaves where libftdi folds it.
+    constexpr Outcome Refused[]
+        = { { 0, 0 }, { -4, EACCES }, { -8, EPERM }, { -5, EBUSY }, { -4, ENODEV } };
+    Outcome outcome = Refused[int(dev->device->refusal)];
     std::unique_ptr<ZUsbDevice> serial;
-    if (bridge.open(0, &serial) != UsbOk) {
-        errno = ENODEV;
-        return -4;
+    if (outcome.result == 0 && ZSimulatedBridge(dev->device->box).open(0, &serial) != UsbOk)
+        outcome = Refused[int(OpenRefusal::Gone)];
+    if (outcome.result != 0) {
+        errno = outcome.error;
+        return outcome.result;
     }
     closeLine(ftdi);
-    ftdi->usb_dev = new Line { device, std::move(serial), ChipDefaultLatencyMs, {}, 0 };
+    ftdi->usb_dev = new Line { std::move(serial), 16, {}, 0 }; // the chip's default latency
     ftdi->max_packet_size = PacketSize;
-    withBus([](Bus &b) {
-        ++b.counters.opens;
-        return ++b.counters.openLines;
-    });
-    if (ftdi->usb_dev->serial->reset() != UsbOk) {
+    withBus([](Bus &b) { return ++b.counters.openLines; });
+    ZUsbDevice &chip = *ftdi->usb_dev->serial;
+    const int result = chip.reset() != UsbOk ? -6 : chip.setBaudRate(9600) != UsbOk ? -7 : 0;
+    if (result != 0)
         closeLine(ftdi);
-        return -6;
-    }
-    if (ftdi->usb_dev->serial->setBaudRate(OpenBaudRate) != UsbOk) {
-        closeLine(ftdi);
-        return -7;
-    }
-    return 0;
+    return result;
 }
 
 int ftdi_usb_close(ftdi_context *ftdi)
 {
-    if (!ftdi)
-        return -3;
     closeLine(ftdi);
     return 0;
 }
 
 int ftdi_usb_reset(ftdi_context *ftdi)
 {
-    if (!ftdi || !ftdi->usb_dev)
-        return -2;
     ftdi->usb_dev->readBuffer.clear();
     ftdi->usb_dev->readOffset = 0;
     return ftdi->usb_dev->serial->reset() == UsbOk ? 0 : -1;
@@ -355,28 +260,17 @@ int ftdi_usb_reset(ftdi_context *ftdi)
 
 int ftdi_set_latency_timer(ftdi_context *ftdi, unsigned char latency)
 {
-    if (latency < 1)
-        return -1;
-    if (!ftdi || !ftdi->usb_dev)
-        return -3;
     ftdi->usb_dev->latencyMs = latency;
-    unsigned waiting = 0;
-    return ftdi->usb_dev->serial->queueStatus(&waiting) == UsbOk ? 0 : -2;
+    return 0;
 }
 
 int ftdi_set_baudrate(ftdi_context *ftdi, int baudrate)
 {
-    if (!ftdi || !ftdi->usb_dev)
-        return -3;
-    if (baudrate <= 0)
-        return -1;
     return ftdi->usb_dev->serial->setBaudRate(unsigned(baudrate)) == UsbOk ? 0 : -2;
 }
 
 int ftdi_read_data(ftdi_context *ftdi, unsigned char *buf, int size)
 {
-    if (!ftdi || !ftdi->usb_dev)
-        return DeviceUnavailable;
     Line &line = *ftdi->usb_dev;
     int offset = 0;
     const auto serveBuffered = [&] {
@@ -388,14 +282,10 @@ int ftdi_read_data(ftdi_context *ftdi, unsigned char *buf, int size)
     };
     serveBuffered();
     while (offset < size) {
-        std::vector<unsigned char> image;
-        const int result = bulkRead(ftdi, &image);
-        if (result < 0)
-            return result;
-        line.readBuffer = stripStatus(image, ftdi->max_packet_size);
         line.readOffset = 0;
-        if (line.readBuffer.empty())
-            return offset;
+        const int result = bulkRead(ftdi, &line.readBuffer);
+        if (result <= 0)
+            return result < 0 ? result : offset;
         serveBuffered();
     }
     return offset;
@@ -403,19 +293,9 @@ int ftdi_read_data(ftdi_context *ftdi, unsigned char *buf, int size)
 
 int ftdi_write_data(ftdi_context *ftdi, const unsigned char *buf, int size)
 {
-    if (!ftdi || !ftdi->usb_dev)
-        return DeviceUnavailable;
-    int offset = 0;
-    while (offset < size) {
-        const int chunk = std::min(size - offset, int(ftdi->writebuffer_chunksize));
-        unsigned written = 0;
-        if (ftdi->usb_dev->serial->write(buf + offset, unsigned(chunk), &written) != UsbOk)
-            return -1;
-        offset += int(written);
-        if (int(written) < chunk)
-            break;
-    }
-    return offset;
+    unsigned written = 0;
+    const int status = ftdi->usb_dev->serial->write(buf, unsigned(size), &written);
+    return status == UsbOk ? int(written) : -1; // libftdi folds every write error
 }
 
 } // namespace ftdistandin

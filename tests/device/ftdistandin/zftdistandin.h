@@ -9,25 +9,23 @@ class ZSimulatedBox;
 
 // Control of the libftdi1 stand-in: the USB bus it shows and the boxes behind it.
 // The stand-in behaves as libftdi 1.5 on an FT232R does where the backend can tell:
-// - ftdi_usb_find_all lists the FTDI devices of libftdi's default products whose box is
-//   plugged in, in the order given;
-// - ftdi_usb_open_dev refuses with libftdi's own codes: -4 with errno EACCES (libusb_open
-//   denied), -8 (kernel driver not detachable for want of rights), -5 (interface
-//   claimed by someone else), -4 with errno ENODEV (gone since listed); a good open
+// - ftdi_usb_find_all lists the plugged-in devices of libftdi's default products in order;
+// - ftdi_usb_open_dev refuses with libftdi's own codes (see OpenRefusal); a good open
 //   resets the chip and sets 9600 baud, as libftdi does;
 // - a bulk read returns at once when a full packet waits, else when the chip's latency
 //   timer (or the read time-out, if shorter) expires, possibly with no data; data come
 //   in 64-byte packets whose first two bytes are modem status, which ftdi_read_data
 //   strips, keeping what does not fit the caller's buffer for the next call;
 // - a read on a box that is gone fails with LIBUSB_ERROR_NO_DEVICE, a write with -1 (as
-//   libftdi folds every write error), a closed context with -666.
+//   libftdi folds every write error).
 namespace ftdistandin {
 
 enum class OpenRefusal {
     None,
     AccessDenied, // no rights on the device node: -4, errno EACCES
     DetachDenied, // no rights to detach ftdi_sio: -8
-    Claimed // another program holds the interface: -5
+    Claimed, // another program holds the interface: -5
+    Gone // unplugged between listing and opening: -4, errno ENODEV
 };
 
 struct Device
@@ -46,10 +44,6 @@ struct Counters
 {
     int contexts = 0; // contexts alive (ftdi_new without ftdi_free)
     int openLines = 0; // devices open now
-    int opens = 0; // successful opens so far
-    int bulkReads = 0; // bulk-in transfers so far
-    int emptyBulkReads = 0; // of which carried status bytes only
-    int packets = 0; // 64-byte USB packets received so far
 };
 
 // Sets the bus for the next libftdi calls; `usbStarts` false makes ftdi_new fail as it
@@ -62,7 +56,7 @@ class BusScope
 {
 public:
     explicit BusScope(std::vector<Device> devices, bool usbStarts = true);
-    ~BusScope();
+    ~BusScope() { setBus({}); }
     BusScope(const BusScope &) = delete;
     BusScope &operator=(const BusScope &) = delete;
 };
