@@ -153,6 +153,8 @@ private slots:
         const std::tuple<int, int, QString, QString, QColor> rows[]
             = { { AnalogInKind, 7, "<b>AICH 8</b>&nbsp;&nbsp;", "darkGray>Analog Input Channel 8",
                   Qt::darkGray },
+                { AnalogInKind, 8, "<b>AICH 9</b>&nbsp;&nbsp;", "black>Analog Input Channel 9",
+                  Qt::cyan },
                 { AnalogInKind, 9, "<b>AICH 10</b>", "black>Analog Input Channel 10", Qt::magenta },
                 { AnalogInKind, 64 + 2, "<b>AICH 3</b>&nbsp;&nbsp;",
                   "darkRed>Analog Input Channel 3", Qt::darkRed },
