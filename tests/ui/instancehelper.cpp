@@ -1,8 +1,5 @@
-// The window program's entry as the single-instance test starts it: the same
-// runQuoravi(), with the lock, the settings and the "already running" box's timer given
-// by the test on the command line.
-//
-// usage: quoravi-instance-helper <folder> <box timeout ms>
+// The window program's entry, with the lock and settings folder and the timer of the
+// "already running" box given on the command line: quoravi-instance-helper <folder> <ms>
 
 #include "ui/zentry.h"
 #include "ui/zsingleapplication.h"

@@ -10,9 +10,12 @@ namespace {
 
 constexpr int WaitMs = 20000;
 
-QString helperProgram()
+// Starts the real entry on the lock folder; `boxMs` closes its "already running" box.
+bool startInstance(QProcess *process, const QTemporaryDir &dir, int boxMs)
 {
-    return QStringLiteral(QUORAVI_INSTANCE_HELPER);
+    process->setProcessChannelMode(QProcess::ForwardedChannels);
+    process->start(QStringLiteral(QUORAVI_INSTANCE_HELPER), { dir.path(), QString::number(boxMs) });
+    return process->waitForStarted(WaitMs);
 }
 
 } // namespace
@@ -26,31 +29,24 @@ private slots:
     void staleLockDoesNotBlock();
 };
 
-// Two processes of the real entry: the second shows its box (closed by the armed timer)
-// and exits with 0; the first keeps running, holding the lock and answering its socket.
+// The second start shows its box and exits with 0; the first keeps running, holding
+// the lock and answering its socket.
 void TestSingleInstance::secondStartLeavesTheFirstAlone()
 {
     QTemporaryDir dir;
     QProcess first;
-    first.setProcessChannelMode(QProcess::ForwardedChannels);
-    first.start(helperProgram(), { dir.path(), QStringLiteral("0") });
-    QVERIFY(first.waitForStarted(WaitMs));
-    const QString socket = QDir(dir.path()).filePath(QStringLiteral("quoravi.socket"));
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(socket), WaitMs);
-
+    QVERIFY(startInstance(&first, dir, 0));
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(dir.filePath("quoravi.socket")), WaitMs);
     QProcess second;
-    second.setProcessChannelMode(QProcess::ForwardedChannels);
-    second.start(helperProgram(), { dir.path(), QStringLiteral("200") });
+    QVERIFY(startInstance(&second, dir, 200));
     QVERIFY(second.waitForFinished(WaitMs));
     QCOMPARE(second.exitStatus(), QProcess::NormalExit);
     QCOMPARE(second.exitCode(), 0);
 
-    QCOMPARE(first.state(), QProcess::Running);
     ZInstanceGuard probe(dir.path());
     QVERIFY(probe.isRunning());
     QVERIFY(probe.sendMessage(QStringLiteral("still there?")));
     QCOMPARE(first.state(), QProcess::Running);
-
     first.terminate();
     QVERIFY(first.waitForFinished(WaitMs));
 }
@@ -61,13 +57,11 @@ void TestSingleInstance::staleLockDoesNotBlock()
 {
     QTemporaryDir dir;
     QProcess killed;
-    killed.start(helperProgram(), { dir.path(), QStringLiteral("0") });
-    QVERIFY(killed.waitForStarted(WaitMs));
-    const QString socket = QDir(dir.path()).filePath(QStringLiteral("quoravi.socket"));
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(socket), WaitMs);
+    QVERIFY(startInstance(&killed, dir, 0));
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(dir.filePath("quoravi.socket")), WaitMs);
     killed.kill();
     QVERIFY(killed.waitForFinished(WaitMs));
-    QVERIFY(QFileInfo::exists(QDir(dir.path()).filePath(QStringLiteral("quoravi.lock"))));
+    QVERIFY(QFileInfo::exists(dir.filePath("quoravi.lock")));
 
     ZInstanceGuard next(dir.path());
     QVERIFY(!next.isRunning());
@@ -77,8 +71,7 @@ void TestSingleInstance::staleLockDoesNotBlock()
         QVERIFY(later.isRunning());
         QVERIFY(later.sendMessage(QStringLiteral("hello")));
     }
-    ZInstanceGuard third(dir.path());
-    QVERIFY(third.isRunning());
+    QVERIFY(ZInstanceGuard(dir.path()).isRunning());
     QVERIFY(received.count() > 0 || received.wait(WaitMs));
     QCOMPARE(received.first().first().toString(), QStringLiteral("hello"));
     // The lock stays with the instance that holds it, not with the one that asked.
