@@ -23,6 +23,7 @@
 #include <functional>
 #include <vector>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <sys/wait.h>
@@ -40,7 +41,8 @@ const QString DeviceSentence = QStringLiteral(
 class TerminalRun
 {
 public:
-    explicit TerminalRun(const QStringList &arguments)
+    // Without `showErrors`, standard error goes to /dev/null instead.
+    explicit TerminalRun(const QStringList &arguments, bool showErrors = true)
     {
         // Everything the child needs is made before the fork.
         std::vector<QByteArray> texts { QByteArrayLiteral(QUORAVI_ACQUIRE_PATH) };
@@ -52,6 +54,8 @@ public:
         argv.push_back(nullptr);
         m_pid = ::forkpty(&m_master, nullptr, nullptr, nullptr);
         if (m_pid == 0) {
+            if (!showErrors)
+                ::dup2(::open("/dev/null", O_WRONLY), STDERR_FILENO);
             ::execv(argv[0], argv.data());
             ::_exit(127);
         }
@@ -68,17 +72,19 @@ public:
     // The terminal's line ends as the tool wrote them.
     QString output() const { return QString::fromLocal8Bit(m_output).replace("\r\n", "\n"); }
 
-    // Reads until the output matches `pattern`; false at its end or after a minute of
-    // silence, far longer than any run here stays quiet.
+    // Reads until the output matches `pattern`; false at its end or after a minute, far
+    // longer than any run here lasts.
     bool waitFor(const QString &pattern)
     {
         const QRegularExpression expression(pattern, QRegularExpression::MultilineOption);
+        QElapsedTimer timer;
+        timer.start();
         char bytes[4096];
         pollfd terminal { m_master, POLLIN, 0 };
         while (!expression.match(output()).hasMatch()) {
             const ssize_t n
-                = ::poll(&terminal, 1, 60000) == 1 ? ::read(m_master, bytes, sizeof bytes) : 0;
-            if (n <= 0)
+                = ::poll(&terminal, 1, 1000) == 1 ? ::read(m_master, bytes, sizeof bytes) : 0;
+            if (n < 0 || (n == 0 && terminal.revents) || timer.hasExpired(60000))
                 return false;
             m_output.append(bytes, int(n));
         }
@@ -268,7 +274,9 @@ void TestAcquire::statusAndWordsBeforeTheRun()
     QFETCH(QStringList, arguments);
     QFETCH(int, exitCode);
     QFETCH(QString, message);
-    TerminalRun run(arguments);
+    // Help and the type list go to standard output, where a pipe takes them.
+    TerminalRun run(arguments,
+                    !arguments.contains("--help") && !arguments.contains("--list-types"));
     QCOMPARE(run.finish(), exitCode);
     const QString output = run.output();
     QVERIFY2(output.contains(message), qPrintable(output));
