@@ -177,7 +177,8 @@ void TestFtdiStandIn::runsThroughTheBackend()
     const std::size_t count = analog->sampleCount();
     QVERIFY2(count >= 40 && count <= 52, qPrintable(QString::number(count)));
     const auto times = analog->times();
-    QVERIFY(times[0] >= 0.0 && times[0] < 0.1);
+    // Loose, since a loaded machine may hold the first request back; seconds, not ms.
+    QVERIFY2(times[0] >= 0.0 && times[0] < 0.5, qPrintable(QString::number(times[0])));
     QVERIFY2(times.last() > 0.85 && times.last() < 1.1, qPrintable(QString::number(times.last())));
     // Thinning carries lateness, so single gaps vary; on average they are the interval.
     for (std::size_t i = 1; i < times.size(); ++i)
