@@ -237,6 +237,13 @@ void TestMainWindow::endToEndOnTheSimulatedBox()
         rig.trigger(QStringLiteral("Stop"));
         QCOMPARE(rig.status(), QStringLiteral("Sampling finished."));
         QCOMPARE(rig.available(), QStringLiteral("xopdlsSa"));
+        // Stopped while armed for an edge: canceled, and the last run's samples stay.
+        QVERIFY(rig.app().setStartTrigger(TriggerRising));
+        rig.trigger(QStringLiteral("Start"));
+        rig.trigger(QStringLiteral("Stop"));
+        QCOMPARE(rig.status(), QStringLiteral("Sampling canceled."));
+        QVERIFY(rig.app().setStartTrigger(TriggerManual));
+        QCOMPARE(rig.available(), QStringLiteral("xopdlsSa"));
 
         // Each command asks once, in the current directory; a cancelled dialog ends it
         // silently.
