@@ -241,6 +241,8 @@ private slots:
         appendVolts(channel, { -1.123456789 }, 21.2345678);
         QCOMPARE(strip()->timeField()->text(), QStringLiteral("21.235"));
         QCOMPARE(valueText(strip()), QStringLiteral("-1.12346")); // volts, not Y
+        appendVolts(channel, { 0.0000123456 }, 21.3); // small readings keep eight decimals
+        QCOMPARE(valueText(strip()), QStringLiteral("0.00001235"));
 
         channel.setSampling(false);
         QVERIFY(print->isEnabled());
