@@ -1,0 +1,494 @@
+#include "model/zanalogin.h"
+#include "model/zanalogout.h"
+#include "model/zdigitin.h"
+#include "model/zdigitout.h"
+#include "model/zedgecnt.h"
+#include "tests/common/coderecorder.h"
+#include "tests/common/fakeoutputwriter.h"
+
+#include <QtTest>
+
+#include <atomic>
+#include <csignal>
+#include <limits>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using Codes = QList<int>;
+using Values = std::vector<double>;
+
+constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double Inf = std::numeric_limits<double>::infinity();
+
+template<class T> std::vector<T> toVector(const ZSeriesView<T> &view)
+{
+    return std::vector<T>(view.begin(), view.end());
+}
+
+void appendOne(ZInChannel &channel, double time, int raw)
+{
+    channel.append(&time, &raw, 1);
+}
+
+// Records the codes of one component from its construction on.
+struct Watch : CodeRecorder<ZComponent>
+{
+    explicit Watch(ZComponent &component) { attach(&component); }
+};
+
+// A table row's outcome as one line, so that a single comparison names the row and shows
+// every value that differs; doubles are written exactly.
+template<class... Args> QString line(const Args &...values)
+{
+    QString text;
+    ((QDebug(&text).noquote() << qSetRealNumberPrecision(17)) << ... << values);
+    return text;
+}
+
+// Whether reading view[index] (or last() for index -1) aborts a child process, as a failed
+// assertion does; its message, a core file and the test framework's handler stay away.
+bool abortsInChild(const ZSeriesView<double> &view, int index)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::signal(SIGABRT, SIG_DFL);
+        ::dup2(::open("/dev/null", O_WRONLY), STDERR_FILENO);
+        const rlimit noCore {};
+        ::setrlimit(RLIMIT_CORE, &noCore);
+        const volatile double read = index < 0 ? view.last() : view[std::size_t(index)];
+        ::_exit(read > 0.0 ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFSIGNALED(status)
+        && WTERMSIG(status) == SIGABRT;
+}
+
+// Counts appends, and updates that arrive outside attach .. detach.
+class Watcher : public ZObserver<ZComponent>
+{
+public:
+    ~Watcher() override { detach(subject()); }
+    bool update(int code) override
+    {
+        strays += attached ? 0 : 1;
+        appended += code == DataAppended ? 1 : 0;
+        return true;
+    }
+    bool onAttached() override
+    {
+        attached = true;
+        return true;
+    }
+    bool onDetached() override
+    {
+        attached = false;
+        return true;
+    }
+
+    std::atomic<bool> attached { false };
+    std::atomic<std::size_t> strays { 0 }, appended { 0 };
+};
+
+} // namespace
+
+class TestChannels : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void limits();
+    void timesStrictlyIncrease();
+    void runOfSamples();
+    void rangesAndConversion();
+    void coefficients();
+    void outputs();
+    void readersSeeConsistentPrefix();
+};
+
+void TestChannels::limits()
+{
+    // An input's interval (1 .. 1e6 ms, at 1000): 'i' sets it ('I' twice), 'n' the minimum,
+    // 'x' the maximum, 'r' a rate; an analog output's period (1000 .. 2^24-1 us, the device's
+    // field): 'p' a frequency; its voltage (0 .. 2.5 V, at 1 V): 'v' ('V' after a low limit of
+    // -2.5 V), 'l' and 'h', with the converter code it gives. A clamped request asked again
+    // is announced again, so that an editor showing it falls back to the value in force.
+    const std::tuple<const char *, char, double, bool, double, double, double, int, int> rows[] = {
+        { "below minimum", 'i', 0.5, true, 1.0, 1.0, 1e6, 1, 0 },
+        { "below minimum twice", 'I', 0.5, true, 1.0, 1.0, 1e6, 2, 0 },
+        { "above maximum", 'i', 2e6, true, 1e6, 1.0, 1e6, 1, 0 },
+        { "within tolerance", 'i', 1000.0000005, false, 1000.0, 1.0, 1e6, 0, 0 },
+        { "just beyond tolerance", 'i', 1000.000002, true, 1000.000002, 1.0, 1e6, 1, 0 },
+        { "not a number", 'i', NaN, false, 1000.0, 1.0, 1e6, 0, 0 },
+        { "plus infinity", 'i', Inf, true, 1e6, 1.0, 1e6, 1, 0 },
+        { "min moves interval", 'n', 2000.0, true, 2000.0, 2000.0, 1e6, 1, 0 },
+        { "min below interval", 'n', 5.0, true, 1000.0, 5.0, 1e6, 0, 0 },
+        { "min at maximum", 'n', 1e6, true, 1e6, 1e6, 1e6, 1, 0 },
+        { "min above maximum", 'n', 2e6, false, 1000.0, 1.0, 1e6, 0, 0 },
+        { "min minus infinity", 'n', -Inf, false, 1000.0, 1.0, 1e6, 0, 0 },
+        { "max moves interval", 'x', 500.0, true, 500.0, 1.0, 500.0, 1, 0 },
+        { "max above interval", 'x', 5000.0, true, 1000.0, 1.0, 5000.0, 0, 0 },
+        { "max below minimum", 'x', 0.5, false, 1000.0, 1.0, 1e6, 0, 0 },
+        { "max within tolerance", 'x', 1e6 + 5e-7, false, 1000.0, 1.0, 1e6, 0, 0 },
+        { "rate 0.5 SPS", 'r', 0.5, true, 2000.0, 1.0, 1e6, 1, 0 },
+        { "too high a frequency", 'p', 5000.0, true, 1000.0, 1000.0, 16777215.0, 1, 0 },
+        { "2.5 Hz", 'p', 2.5, true, 400000.0, 1000.0, 16777215.0, 1, 0 },
+        { "0.06 Hz", 'p', 0.06, true, 1e6 / 0.06, 1000.0, 16777215.0, 1, 0 },
+        { "too low a frequency", 'p', 0.01, true, 16777215.0, 1000.0, 16777215.0, 1, 0 },
+        { "volts above maximum", 'v', 3.0, true, 2.5, 0.0, 2.5, 1, 65535 },
+        { "volts below minimum", 'v', -1.0, true, 0.0, 0.0, 2.5, 1, 0 },
+        { "half, truncated", 'v', 1.25, true, 1.25, 0.0, 2.5, 1, 32767 },
+        { "volts within tolerance", 'v', 1.0 + 5e-10, false, 1.0, 0.0, 2.5, 0, 26214 },
+        { "volts not a number", 'v', NaN, false, 1.0, 0.0, 2.5, 0, 26214 },
+        { "negative volts", 'V', -1.0, true, -1.0, -2.5, 2.5, 1, 0 },
+        { "high moves volts", 'h', 0.5, true, 0.5, 0.0, 0.5, 1, 65535 },
+        { "4 V box", 'h', 4.0, true, 1.0, 0.0, 4.0, 0, 16383 },
+        { "limits meet", 'h', 0.0, true, 0.0, 0.0, 0.0, 1, 0 },
+        { "high below low", 'h', -1.0, false, 1.0, 0.0, 2.5, 0, 26214 },
+        { "high within tolerance", 'h', 2.5 + 1e-10, false, 1.0, 0.0, 2.5, 0, 26214 },
+        { "low moves volts", 'l', 2.0, true, 2.0, 2.0, 2.5, 1, 65535 },
+        { "low below volts", 'l', 0.25, true, 1.0, 0.25, 2.5, 0, 29126 },
+        { "negative low", 'l', -2.5, true, 1.0, -2.5, 2.5, 0, 13107 },
+        { "low above high", 'l', 3.0, false, 1.0, 0.0, 2.5, 0, 26214 },
+        { "low minus infinity", 'l', -Inf, false, 1.0, 0.0, 2.5, 0, 26214 },
+    };
+    for (const auto &[name, setter, value, stored, current, low, high, changes, code] : rows) {
+        ZDigitIn in(componentId(DigitInKind, 0));
+        ZAnalogOut out(nullptr, componentId(AnalogOutKind, 0));
+        out.setVoltage(1.0);
+        const bool isVolts = QByteArray("vVlh").contains(setter);
+        const ZComponent &period = setter == 'p' ? static_cast<ZComponent &>(out) : in;
+        Watch watch(isVolts || setter == 'p' ? static_cast<ZComponent &>(out) : in);
+        const bool result = setter == 'i' ? in.setInterval(value)
+            : setter == 'I'               ? in.setInterval(value) && in.setInterval(value)
+            : setter == 'n'               ? in.setMinInterval(value)
+            : setter == 'x'               ? in.setMaxInterval(value)
+            : setter == 'r'               ? in.setInterval(in.intervalRate(value))
+            : setter == 'p'               ? out.setInterval(out.intervalRate(value))
+            : setter == 'v'               ? out.setVoltage(value)
+            : setter == 'V'               ? out.setMinVoltage(-2.5) && out.setVoltage(value)
+            : setter == 'l'               ? out.setMinVoltage(value)
+                                          : out.setMaxVoltage(value);
+        const Codes codes = watch.take();
+        QCOMPARE(line(name, result, isVolts ? out.voltage() : period.interval(),
+                      isVolts ? out.minVoltage() : period.minInterval(),
+                      isVolts ? out.maxVoltage() : period.maxInterval(), codes.size(),
+                      codes.count(isVolts ? OutValueChanged : IntervalChanged),
+                      isVolts ? out.dacCode() : 0),
+                 line(name, stored, current, low, high, changes, changes, code));
+    }
+    const ZAnalogIn analog(0);
+    const ZEdgeCnt counter(0);
+    const ZDigitOut output(nullptr, 0);
+    QCOMPARE(line(analog.rateName(), analog.rateUnit(), counter.rateName(), counter.rateUnit(),
+                  output.rateName(), output.rateUnit()),
+             line("Sample Rate", "SPS", "Refresh Rate", "Hz", "Frequency", "Hz"));
+}
+
+void TestChannels::timesStrictlyIncrease()
+{
+    // Times strictly increase, 1 ms apart where the clock stalls or goes back, whether they
+    // come one per call (as the communication thread appends) or all in one call.
+    const std::tuple<const char *, Values, Values> rows[] = {
+        { "backwards", { 5.0, 2.0, 5.001 }, { 5.0, 5.0 + 0.001, 5.0 + 0.001 + 0.001 } },
+        { "stalled", { 1.0, 1.0, 1.0, 1.5 }, { 1.0, 1.001, 1.001 + 0.001, 1.5 } },
+        { "negative first", { -2.0, -3.0 }, { -2.0, -2.0 + 0.001 } },
+    };
+    for (const auto &[name, given, stored] : rows) {
+        ZAnalogIn single(0);
+        for (const double t : given)
+            appendOne(single, t, 0);
+        ZEdgeCnt batch(componentId(EdgeCntKind, 0));
+        const std::vector<int> raws(given.size(), 1);
+        batch.append(given.data(), raws.data(), int(given.size()));
+        QVERIFY2(toVector(single.times()) == stored && toVector(batch.times()) == stored, name);
+    }
+}
+
+void TestChannels::runOfSamples()
+{
+    ZAnalogIn channel(0);
+    channel.setCoefs({ 1.0, 2.0 });
+    QStringList journal;
+    CodeRecorder<ZComponent> recorder("o", &journal);
+    recorder.attach(&channel);
+    connect(&channel, &ZInChannel::dataAppended, this,
+            [&](int count) { journal.append(QStringLiteral("signal:%1").arg(count)); });
+    // Flags announce changes only; a show type is the voltage (0) or the function Y (1).
+    QVERIFY(channel.setSelected(true) && !channel.setSelected(true));
+    QVERIFY(channel.setGraphShown(true) && !channel.setGraphShown(true));
+    QVERIFY(channel.setShowType(1) && !channel.setShowType(1));
+    QVERIFY(!channel.setShowType(2) && !channel.setShowType(-1));
+    QVERIFY(channel.isSelected() && channel.isGraphShown() && channel.showType() == 1);
+
+    // A time that is not finite drops its whole sample; each value keeps its own time.
+    const double times[] = { 1.0, NaN, 2.0, Inf, -Inf };
+    const double volts[] = { 0.5, 0.75, 1.0, 1.25, 1.5 };
+    channel.appendVolts(times, volts, 5);
+    QCOMPARE(toVector(channel.times()), (Values { 1.0, 2.0 }));
+    QCOMPARE(toVector(channel.volts()), (Values { 0.5, 1.0 }));
+    QCOMPARE(toVector(channel.functionValues()), (Values { 2.0, 3.0 }));
+    // Calls that store nothing announce nothing; the others announce once, code first, and
+    // the signal carries the number of samples stored.
+    channel.appendVolts(times + 1, volts + 1, 1);
+    channel.appendVolts(times, volts, 0);
+    channel.appendVolts(times, volts, -3);
+    channel.appendVolts(nullptr, volts, 1);
+    appendOne(channel, 3.0, 0);
+    QCOMPARE(channel.sampleCount(), std::size_t(3));
+    // Starting a run clears the series and hides the graph, and the time rule starts again;
+    // stopping keeps the series, and the same state twice does nothing.
+    channel.setSampling(true);
+    QVERIFY(channel.volts().isEmpty() && channel.functionValues().isEmpty());
+    appendOne(channel, 0.5, 100);
+    channel.setSampling(false);
+    channel.setSampling(false);
+    QVERIFY(toVector(channel.times()) == Values { 0.5 } && !channel.isGraphShown());
+    QCOMPARE(journal,
+             (QStringList { "o:200", "o:201", "o:302", "o:202", "signal:2", "o:202", "signal:1",
+                            "o:203", "o:201", "o:0", "o:202", "signal:1", "o:0" }));
+
+    // Without samples only the flag is announced and the graph stays.
+    ZDigitIn digital(componentId(DigitInKind, 0));
+    digital.setGraphShown(true);
+    Watch watch(digital);
+    digital.setSampling(true);
+    QVERIFY(watch.take() == Codes { SamplingChanged } && digital.isGraphShown());
+    // Levels are non-zero raws; counts are unsigned 32-bit values carried in an int.
+    const auto none = digital.times();
+    const int raws[] = { 0, 5, -1, std::numeric_limits<int>::min() };
+    digital.append(volts, raws, 4);
+    ZEdgeCnt counter(componentId(EdgeCntKind, 0));
+    counter.append(volts, raws, 4);
+    QCOMPARE(toVector(digital.statuses()), (std::vector<bool> { false, true, true, true }));
+    QCOMPARE(toVector(counter.counts()),
+             (std::vector<quint32> { 0u, 5u, 4294967295u, 2147483648u }));
+#ifndef NDEBUG
+    // Views never read past the count they were taken with.
+    QVERIFY(abortsInChild(digital.times(), 4) && abortsInChild(none, 0) && abortsInChild(none, -1));
+#endif
+}
+
+void TestChannels::rangesAndConversion()
+{
+    // 'm' mask, 'r' range, 'R' range after a mask of 8; channels start with all four
+    // ranges and ±1.25 V.
+    const std::tuple<const char *, char, int, bool, int, int, Codes> rows[] = {
+        { "mask moves range", 'm', 1, true, 1, 1, { RangeMaskChanged, RangeChanged } },
+        { "narrowest range wins", 'm', 6, true, 6, 4, { RangeMaskChanged, RangeChanged } },
+        { "mask keeps range", 'm', 12, true, 12, 8, { RangeMaskChanged } },
+        { "mask unchanged", 'm', 15, false, 15, 8, {} },
+        { "mask without ranges", 'm', 0, false, 15, 8, {} },
+        { "mask of unknown bits", 'm', 0x30, false, 15, 8, {} },
+        { "unknown bits dropped", 'm', 0x31, true, 1, 1, { RangeMaskChanged, RangeChanged } },
+        { "range supported", 'r', 2, true, 15, 2, { RangeChanged } },
+        { "range unchanged", 'r', 8, false, 15, 8, {} },
+        { "two ranges at once", 'r', 3, false, 15, 8, {} },
+        { "beyond the table", 'r', 16, false, 15, 8, {} },
+        { "outside the mask", 'R', 2, false, 8, 8, {} },
+    };
+    for (const auto &[name, call, value, stored, mask, range, codes] : rows) {
+        ZAnalogIn channel(0);
+        if (call == 'R')
+            channel.setRangeMask(8);
+        Watch watch(channel);
+        const bool result
+            = call == 'm' ? channel.setRangeMask(quint8(value)) : channel.setRange(value);
+        QCOMPARE(line(name, result, channel.rangeMask(), channel.range(), watch.take()),
+                 line(name, stored, mask, range, codes));
+    }
+
+    const std::tuple<const char *, int, int, double, double, double> conversions[] = {
+        { "full scale 10 V", 8388607, 1, 1.0, 0.0, 10.0 },
+        { "full scale 1.25 V", 8388607, 8, 1.0, 0.0, 1.25 },
+        { "offset 500 uV", 8388607, 1, 1.0, 500.0, 10.0005 },
+        { "negative 5 V", -8388607, 2, 1.0, 0.0, -5.0 },
+        { "half of 2.5 V", 4194304, 4, 1.0, 0.0, 2.5 * 4194304 / 8388607 },
+        { "gain and offset", 1000, 1, 1.5, -1.5, 15000.0 / 8388607 - 1.5e-6 },
+        { "zero code", 0, 8, 0.9, 12.0, 12e-6 },
+    };
+    for (const auto &[name, raw, range, gain, offset, volts] : conversions) {
+        ZAnalogIn channel(0);
+        // The range applies to the samples after it, never to the stored ones.
+        appendOne(channel, 0.0, 8388607);
+        channel.setRange(range);
+        QVERIFY(channel.setCalibration(gain, offset));
+        QVERIFY(!channel.setCalibration(NaN, 0.0) && !channel.setCalibration(1.0, Inf));
+        channel.setCoefs({ 1.0, 2.0 });
+        appendOne(channel, 1.0, raw);
+        // The series hold the conversion, and the function Y of it.
+        QCOMPARE(line(name, channel.toVolts(raw), toVector(channel.volts()),
+                      channel.functionValues()[1]),
+                 line(name, volts, Values { 1.25, volts }, 1.0 + 2.0 * volts));
+    }
+}
+
+void TestChannels::coefficients()
+{
+    // New coefficients apply at once to the stored samples, announced as recomputed values
+    // when there are any, and to later ones.
+    const Values initial { 0, 1, 0, 0, 0, 0 };
+    const std::tuple<const char *, Values, bool, Values> rows[] = {
+        { "within tolerance", { 1e-10, 1.0 - 1e-10, 0, 0, 0, 1e-10 }, false, initial },
+        { "change", { -1, 0.5, 0.25, 0, 0, 0.125 }, true, {} },
+        { "every power", { 1, 1, 1, 1, 1, 1 }, true, {} },
+        { "shorter list", { 5.0 }, true, { 5, 1, 0, 0, 0, 0 } },
+        { "longer list", { 1, 2, 3, 4, 5, 6, 7, 8 }, true, { 1, 2, 3, 4, 5, 6 } },
+        { "empty list", {}, false, initial },
+        { "not a number", { 2, NaN }, false, initial },
+        { "infinity", { 0, 1, Inf }, false, initial },
+        { "not a number past six", { 0, 1, 0, 0, 0, 3, NaN }, true, { 0, 1, 0, 0, 0, 3 } },
+    };
+    const Values volts { -2.0, 0.5, 2.0, 3.0 }, times { 0.0, 0.5, 1.0, 2.0 };
+    const Codes announced[] = { {}, { CoefsChanged }, { CoefsChanged, FunctionValuesChanged } };
+    for (const auto &[name, given, stored, expectedCoefs] : rows) {
+        const Values coefs = expectedCoefs.empty() ? given : expectedCoefs;
+        for (const int samples : { 0, 3 }) {
+            ZAnalogIn channel(0);
+            channel.appendVolts(times.data(), volts.data(), samples);
+            Watch watch(channel);
+            const bool result = channel.setCoefs(given);
+            const Codes codes = watch.take();
+            channel.appendVolts(times.data() + 3, volts.data() + 3, 1);
+            Values expected;
+            for (const double v : toVector(channel.volts()))
+                expected.push_back(coefs[0] + coefs[1] * v + coefs[2] * v * v + coefs[3] * v * v * v
+                                   + coefs[4] * v * v * v * v + coefs[5] * v * v * v * v * v);
+            QCOMPARE(line(name, samples, result, codes, channel.coefs(),
+                          toVector(channel.functionValues()), channel.evaluate(3.0)),
+                     line(name, samples, stored, announced[stored ? 1 + (samples > 0) : 0], coefs,
+                          expected, expected.back()));
+        }
+    }
+}
+
+void TestChannels::outputs()
+{
+    // Only a constant value changed while sampling reaches the device at once; it is stored
+    // and announced whether or not it did.
+    FakeOutputWriter writer;
+    ZAnalogOut analog(&writer, componentId(AnalogOutKind, 2)), unwired(nullptr, 0);
+    ZDigitOut digital(&writer, componentId(DigitOutKind, 1));
+    Watch analogWatch(analog), digitalWatch(digital);
+    QVERIFY(analog.setVoltage(0.5) && digital.setStatus(true));
+    for (ZOutChannel *channel :
+         std::initializer_list<ZOutChannel *> { &analog, &digital, &unwired })
+        channel->setSampling(true);
+    QVERIFY(analog.setVoltage(1.25) && digital.setStatus(false) && !digital.setStatus(false));
+    QVERIFY(unwired.setVoltage(1.25) && unwired.voltage() == 1.25);
+    // Waveforms are generated by the device; a mode is a single bit within the mask.
+    QVERIFY(!analog.setOutMode(OutPwm) && !analog.setOutMode(OutValue));
+    QVERIFY(!digital.setOutMode(OutValue | OutPwm) && !digital.setOutMode(32));
+    QVERIFY(!digital.setOutMode(-2) && analog.setOutMode(OutTriangle));
+    QVERIFY(digital.setOutMode(OutPwm) && analog.setVoltage(2.5) && digital.setStatus(true));
+    QCOMPARE(writer.writes, (QStringList { "analog:2:32767", "digital:1:0" }));
+    QCOMPARE(analogWatch.take(),
+             (Codes { OutValueChanged, SamplingChanged, OutValueChanged, OutModeChanged,
+                      OutValueChanged }));
+
+    // A mask that excludes the mode moves it, unannounced itself; an empty mask leaves it.
+    digital.setOutModeMask(OutValue);
+    QCOMPARE(digitalWatch.take(),
+             (Codes { OutValueChanged, SamplingChanged, OutValueChanged, OutModeChanged,
+                      OutValueChanged, OutModeChanged }));
+    digital.setOutModeMask(OutPwm);
+    digital.setOutModeMask(0);
+    QCOMPARE(digital.outMode(), int(OutPwm));
+    // The analog mode falls back to the first of value, sine, triangle and sawtooth.
+    for (const auto &[mask, mode] : { std::pair { OutValue | OutSine, OutValue },
+                                      { OutSine | OutSawtooth, OutSine },
+                                      { OutTriangle | OutSawtooth, OutTriangle },
+                                      { OutSawtooth | OutValue, OutValue },
+                                      { OutSawtooth, OutSawtooth } }) {
+        analog.setOutModeMask(quint8(mask));
+        QCOMPARE(analog.outMode(), int(mode));
+    }
+    analogWatch.take();
+    analog.setOutModeMask(OutSawtooth | OutValue | OutTriangle);
+    QVERIFY(analogWatch.take().isEmpty());
+
+    // The duty ratio is clamped into 1 .. 99 %.
+    digitalWatch.take();
+    QVERIFY(digital.setDutyRatio(0) && digital.dutyRatio() == 1);
+    QVERIFY(digital.setDutyRatio(150) && digital.dutyRatio() == 99);
+    QVERIFY(!digital.setDutyRatio(99) && !digital.setDutyRatio(65535));
+    QCOMPARE(digitalWatch.take(), (Codes { DutyRatioChanged, DutyRatioChanged }));
+}
+
+// A reader on the GUI thread sees a consistent prefix of what the communication thread
+// appends, and every function value computed with the coefficients in force.
+void TestChannels::readersSeeConsistentPrefix()
+{
+    constexpr std::size_t Count = 1000000;
+    // Deterministic codes over the whole signed 24-bit range.
+    const auto rawOf = [](std::size_t i) {
+        return int((i * 7919u) % 16777215u) - 8388607;
+    };
+    const Values coefSets[] = { { 0.5, 2.0, 0.0, 0.25 }, { -1.0, 1.0, 3.0, 0.0 } };
+    ZAnalogIn channel(0); // ±1.25 V, gain 1, offset 0
+    channel.setCoefs(coefSets[0]);
+    // A queued receiver must find at least the samples its signal announced.
+    std::size_t announced = 0, shortReads = 0;
+    connect(&channel, &ZInChannel::dataAppended, this, [&](int count) {
+        announced += std::size_t(count);
+        shortReads += channel.sampleCount() < announced ? 1 : 0;
+    });
+    Watcher permanent, flickering;
+    permanent.attach(&channel);
+
+    std::atomic<bool> done { false };
+    std::thread writer([&] {
+        for (std::size_t i = 0; i < Count; ++i) {
+            const double t = double(i) * 0.001;
+            const int raw = rawOf(i);
+            channel.append(&t, &raw, 1);
+        }
+        done = true;
+    });
+    std::size_t verified = 0, mismatches = 0; // every index below verified was checked
+    int round = 0, coefChanges = 0;
+    bool sawPartial = false;
+    while (!done || verified < channel.sampleCount()) {
+        // What follows synchronises with the writer; wait for samples published after it,
+        // so that only the channel's own publication orders what is read next.
+        while (!done && channel.sampleCount() == verified)
+            std::this_thread::yield();
+        // Views taken later never see fewer samples than earlier ones.
+        const ZSeriesView<double> times = channel.times(), volts = channel.volts();
+        const ZSeriesView<double> ys = channel.functionValues();
+        mismatches += times.size() <= volts.size() && volts.size() <= ys.size() ? 0 : 1;
+        for (std::size_t i = verified; i < times.size(); ++i) {
+            mismatches += times[i] == double(i) * 0.001 ? 0 : 1;
+            mismatches += volts[i] == (1.25 * rawOf(i)) / 8388607.0 ? 0 : 1;
+            mismatches += ys[i] == channel.evaluate(volts[i]) ? 0 : 1;
+        }
+        verified = times.size();
+        sawPartial = sawPartial || (verified > 0 && verified < Count);
+        if (verified >= (coefChanges + 1) * Count / 8) {
+            // New coefficients apply at once to every stored sample and to later ones.
+            channel.setCoefs(coefSets[++coefChanges % 2]);
+            const ZSeriesView<double> after = channel.functionValues();
+            for (std::size_t i = 0; i < after.size(); i += 997)
+                mismatches += after[i] == channel.evaluate(channel.volts()[i]) ? 0 : 1;
+        }
+        if (++round % 2)
+            flickering.attach(&channel);
+        else
+            channel.detach(&flickering);
+        QCoreApplication::processEvents();
+    }
+    writer.join();
+    QTRY_COMPARE_WITH_TIMEOUT(announced, Count, 60000);
+    QCOMPARE(line(mismatches, verified, shortReads, permanent.appended.load(),
+                  permanent.strays + flickering.strays),
+             line(0, Count, 0, Count, 0));
+    QVERIFY(sawPartial && coefChanges > 0); // the reader really ran alongside the writer
+}
+
+QTEST_GUILESS_MAIN(TestChannels)
+#include "tst_channels.moc"
