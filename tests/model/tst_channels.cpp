@@ -125,6 +125,7 @@ void TestChannels::limits()
         { "max above interval", 'x', 5000.0, true, 1000.0, 1.0, 5000.0, 0, 0 },
         { "max below minimum", 'x', 0.5, false, 1000.0, 1.0, 1e6, 0, 0 },
         { "max within tolerance", 'x', 1e6 + 5e-7, false, 1000.0, 1.0, 1e6, 0, 0 },
+        { "max plus infinity", 'x', Inf, false, 1000.0, 1.0, 1e6, 0, 0 },
         { "rate 0.5 SPS", 'r', 0.5, true, 2000.0, 1.0, 1e6, 1, 0 },
         { "too high a frequency", 'p', 5000.0, true, 1000.0, 1000.0, 16777215.0, 1, 0 },
         { "2.5 Hz", 'p', 2.5, true, 400000.0, 1000.0, 16777215.0, 1, 0 },
@@ -139,6 +140,7 @@ void TestChannels::limits()
         { "4 V box", 'h', 4.0, true, 1.0, 0.0, 4.0, 0, 16383 },
         { "limits meet", 'h', 0.0, true, 0.0, 0.0, 0.0, 1, 0 },
         { "high below low", 'h', -1.0, false, 1.0, 0.0, 2.5, 0, 26214 },
+        { "high not a number", 'h', NaN, false, 1.0, 0.0, 2.5, 0, 26214 },
         { "high within tolerance", 'h', 2.5 + 1e-10, false, 1.0, 0.0, 2.5, 0, 26214 },
         { "low moves volts", 'l', 2.0, true, 2.0, 2.0, 2.5, 1, 65535 },
         { "low below volts", 'l', 0.25, true, 1.0, 0.25, 2.5, 0, 29126 },
@@ -343,14 +345,14 @@ void TestChannels::coefficients()
 void TestChannels::outputs()
 {
     // Only a constant value changed while sampling reaches the device at once; it is stored
-    // and announced whether or not it did.
+    // and announced whether or not it did. Sampling switched on twice is announced once.
     FakeOutputWriter writer;
     ZAnalogOut analog(&writer, componentId(AnalogOutKind, 2)), unwired(nullptr, 0);
     ZDigitOut digital(&writer, componentId(DigitOutKind, 1));
     Watch analogWatch(analog), digitalWatch(digital);
     QVERIFY(analog.setVoltage(0.5) && digital.setStatus(true));
     for (ZOutChannel *channel :
-         std::initializer_list<ZOutChannel *> { &analog, &digital, &unwired })
+         std::initializer_list<ZOutChannel *> { &analog, &digital, &unwired, &analog })
         channel->setSampling(true);
     QVERIFY(analog.setVoltage(1.25) && digital.setStatus(false) && !digital.setStatus(false));
     QVERIFY(unwired.setVoltage(1.25) && unwired.voltage() == 1.25);

@@ -127,8 +127,7 @@ void TestFramework::storage()
     const ZSeriesView<double> view(series, 4);
     QCOMPARE(std::vector<double>(view.begin(), view.end()),
              (std::vector<double> { 0, 0.5, 1, 1.5 }));
-    QCOMPARE(view.last(), 1.5);
-    QCOMPARE(*std::lower_bound(view.begin(), view.end(), 0.7), 1.0);
+    QVERIFY(view.last() == 1.5 && *std::lower_bound(view.begin(), view.end(), 0.7) == 1.0);
 }
 
 void TestFramework::formatNumber()
@@ -155,7 +154,7 @@ void TestFramework::extremesPyramid()
 {
     // Values, and values summarised per extend() call.
     const std::tuple<const char *, int, int> rows[]
-        = { { "several levels at once", 300000, 300000 },
+        = { { "several levels at once", 262144, 262144 },
             { "empty", 0, 1 },
             { "below one block", 63, 7 },
             { "one block", 64, 64 },
@@ -187,8 +186,8 @@ void TestFramework::extremesPyramid()
             if (count == size)
                 break;
         }
-        // Well under a byte per sample.
-        QVERIFY2(pyramid.allocatedBytes() < std::size_t(size) / 4 * 3 + 256, name);
+        // Half a byte per sample at most, and a few kilobytes however short the series.
+        QVERIFY2(pyramid.allocatedBytes() < std::size_t(size) / 2 + 4096, name);
     }
 }
 
