@@ -9,8 +9,6 @@ namespace ftdistandin {
 
 struct libusb_device; // one entry of a device list; defined by the stand-in
 
-enum libusb_error { LIBUSB_SUCCESS = 0, LIBUSB_ERROR_IO = -1, LIBUSB_ERROR_NO_DEVICE = -4 };
-
 // Only the fields the backend reads; libusb's own descriptor has more before them.
 struct libusb_device_descriptor
 {
@@ -20,7 +18,7 @@ struct libusb_device_descriptor
 
 std::uint8_t libusb_get_bus_number(libusb_device *dev);
 std::uint8_t libusb_get_device_address(libusb_device *dev);
-int libusb_get_device_descriptor(libusb_device *dev, struct libusb_device_descriptor *desc);
+int libusb_get_device_descriptor(libusb_device *dev, libusb_device_descriptor *desc);
 
 } // namespace ftdistandin
 

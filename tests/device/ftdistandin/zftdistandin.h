@@ -7,26 +7,13 @@
 
 class ZSimulatedBox;
 
-// Control of the libftdi1 stand-in: the USB bus it shows and the boxes behind it.
-// The stand-in behaves as libftdi 1.5 on an FT232R does where the backend can tell:
-// - ftdi_usb_find_all lists the plugged-in devices of libftdi's default products in order;
-// - ftdi_usb_open_dev refuses with libftdi's own codes (see OpenRefusal); a good open
-//   resets the chip and sets 9600 baud, as libftdi does;
-// - a bulk read returns at once when a full packet waits, else when the chip's latency
-//   timer (or the read time-out, if shorter) expires, possibly with no data; data come
-//   in 64-byte packets whose first two bytes are modem status, which ftdi_read_data
-//   strips, keeping what does not fit the caller's buffer for the next call;
-// - a read on a box that is gone fails with LIBUSB_ERROR_NO_DEVICE, a write with -1 (as
-//   libftdi folds every write error).
+// Control of the libftdi1 stand-in: the USB bus it shows and the boxes behind it. The
+// stand-in behaves as libftdi 1.5 on an FT232R does where the backend can tell.
 namespace ftdistandin {
 
-enum class OpenRefusal {
-    None,
-    AccessDenied, // no rights on the device node: -4, errno EACCES
-    DetachDenied, // no rights to detach ftdi_sio: -8
-    Claimed, // another program holds the interface: -5
-    Gone // unplugged between listing and opening: -4, errno ENODEV
-};
+// Why an open is refused: no rights on the device node, no rights to detach ftdi_sio,
+// another program holds the interface, unplugged between listing and opening.
+enum class OpenRefusal { None, AccessDenied, DetachDenied, Claimed, Gone };
 
 struct Device
 {
@@ -55,7 +42,10 @@ Counters counters();
 class BusScope
 {
 public:
-    explicit BusScope(std::vector<Device> devices, bool usbStarts = true);
+    explicit BusScope(std::vector<Device> devices, bool usbStarts = true)
+    {
+        setBus(std::move(devices), usbStarts);
+    }
     ~BusScope() { setBus({}); }
     BusScope(const BusScope &) = delete;
     BusScope &operator=(const BusScope &) = delete;
