@@ -80,9 +80,7 @@ void TestBoxes::playbackBox()
     QCOMPARE(box->id(), 0x1000);
     QCOMPARE(ZImgyBox(0).id(), 0x1001);
     // It starts empty, whatever its type, and takes channels one by one.
-    QCOMPARE(box->boxType(), 3);
     QVERIFY(box->analogIns().empty() && box->digitIns().empty() && box->edgeCnts().empty());
-    QVERIFY(box->savedTime().isEmpty());
     QVERIFY(!box->addAnalogIn(nullptr) && !box->addDigitIn(nullptr) && !box->addEdgeCnt(nullptr));
     QVERIFY(box->addAnalogIn(std::make_unique<ZAnalogIn>(componentId(AnalogInKind, 0))));
     QVERIFY(box->addAnalogIn(std::make_unique<ZAnalogIn>(componentId(AnalogInKind, 1))));
@@ -122,8 +120,7 @@ void TestBoxes::channelsPerType()
 {
     QFETCH(TypeRow, row);
     const ZRealBox box(nullptr, row.type);
-    QCOMPARE(box.boxType(), row.type);
-    QCOMPARE(box.id(), int(RealBoxId));
+    QCOMPARE(box.id(), int(RealBoxId)); // whatever the type
     const QString analog = limits(row.minAnalog, 1000.0, 1000000.0);
     const QString digital = limits(row.minDigital, 1000.0, 1000000.0);
     QCOMPARE(limitsOf(box.analogIns(), AnalogInKind), QVector(row.analogIns, analog).toList());

@@ -12,8 +12,6 @@
 
 #include <QtTest>
 
-#include <memory>
-
 using namespace ftdistandin;
 
 namespace {
@@ -230,18 +228,17 @@ void TestFtdiStandIn::bytesAndErrorsBelowTheLink()
     QCOMPARE(device->waitForBytes(RunTimeoutMs, &waiting), int(UsbInterrupted));
     device->clearInterrupt();
 
-    const ZByteArray probe = ZProtocol::probeFrame();
     ZSimulatedBox::Faults faults;
     faults.write = ZSimulatedBox::WriteFault::Fail;
     box->setFaults(faults);
-    QCOMPARE(device->write(probe.data(), probe.length(), &got), int(UsbIoError));
+    QCOMPARE(device->write(sent.data(), 5, &got), int(UsbIoError));
     QCOMPARE(got, 0u);
 
     box->setFaults(ZSimulatedBox::Faults());
     box->unplug();
     QVERIFY(isGoneStatus(device->waitForBytes(50, &waiting)));
     QVERIFY(isGoneStatus(device->read(read.data(), 1, &got)));
-    QVERIFY(device->write(probe.data(), probe.length(), &got) != UsbOk);
+    QVERIFY(device->write(sent.data(), 5, &got) != UsbOk);
     QCOMPARE(bridge.open(0, &device), int(UsbDeviceNotFound));
     QVERIFY(!device);
     std::vector<ZUsbDeviceInfo> devices;

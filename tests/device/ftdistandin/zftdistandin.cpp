@@ -1,7 +1,5 @@
 #include "zftdistandin.h"
 
-#include "ftdi.h"
-
 #include "device/zsimulatedbox.h"
 #include "device/zsimulatedbridge.h"
 
