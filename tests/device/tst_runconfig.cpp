@@ -107,6 +107,7 @@ void TestRunConfig::framesRateAndLineLoad()
                                  "aa 04 0a 00 01 01", "aa 07 0a 01 02 00 4e 20 1e",
                                  "aa 07 0a 02 02 00 0f f1 32", "1" }));
     QCOMPARE(loadOf(ux109), "11520 B/s, 1/s, 18 B, 18 B/s, 640.00/s");
+    QCOMPARE(lineCapacityBytesPerSecond(3), 1920.0); // 19200 baud
     QCOMPARE(lineCapacityBytesPerSecond(0), 0.0); // an unknown type
 }
 
