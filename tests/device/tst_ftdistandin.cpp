@@ -12,22 +12,18 @@
 
 #include <QtTest>
 
-#include <memory>
-
-using ftdistandin::BusScope;
-using ftdistandin::Device;
-using ftdistandin::OpenRefusal;
+using namespace ftdistandin;
 
 namespace {
 
 constexpr int RunTimeoutMs = 15000;
+constexpr int EmptyBus = -1;
 
 // A box on a real serial line: it hears nothing until the host sets its baud rate, and
 // libftdi opens every chip at 9600.
 Device lineDevice(int boxType, OpenRefusal refusal = OpenRefusal::None)
 {
-    Device device;
-    device.box = std::make_shared<ZSimulatedBox>(boxType);
+    Device device { std::make_shared<ZSimulatedBox>(boxType) };
     ZSimulatedBox::Faults faults;
     faults.needsBaudRate = true;
     device.box->setFaults(faults);
@@ -62,7 +58,7 @@ private slots:
     void failedConnectionSaysWhy();
     void runsThroughTheBackend_data();
     void runsThroughTheBackend();
-    void writeErrorsAndAGoneDevice();
+    void bytesAndErrorsBelowTheLink();
 };
 
 // Every step on the way to a box that can fail has its own sentence, and the start says it.
@@ -70,37 +66,31 @@ void TestFtdiStandIn::failedConnectionSaysWhy_data()
 {
     QTest::addColumn<int>("refusal");
     QTest::addColumn<bool>("usbStarts");
-    QTest::addColumn<int>("devices");
     QTest::addColumn<int>("chosenType");
     QTest::addColumn<ZLinkFailure>("failure");
-    QTest::newRow("no USB") << int(OpenRefusal::None) << false << 1 << 1
-                            << ZLinkFailure::NoUsbAccess;
-    QTest::newRow("no device") << int(OpenRefusal::None) << true << 0 << 1
-                               << ZLinkFailure::NoDevice;
+    QTest::newRow("no USB") << int(OpenRefusal::None) << false << 1 << ZLinkFailure::NoUsbAccess;
+    QTest::newRow("no device") << EmptyBus << true << 1 << ZLinkFailure::NoDevice;
     QTest::newRow("gone since listed")
-        << int(OpenRefusal::Gone) << true << 1 << 1 << ZLinkFailure::NoDevice;
-    QTest::newRow("no rights") << int(OpenRefusal::AccessDenied) << true << 1 << 1
+        << int(OpenRefusal::Gone) << true << 1 << ZLinkFailure::NoDevice;
+    QTest::newRow("no rights") << int(OpenRefusal::AccessDenied) << true << 1
                                << ZLinkFailure::NoPermission;
     QTest::newRow("no rights to detach")
-        << int(OpenRefusal::DetachDenied) << true << 1 << 1 << ZLinkFailure::NoPermission;
-    QTest::newRow("busy") << int(OpenRefusal::Claimed) << true << 1 << 1 << ZLinkFailure::Busy;
+        << int(OpenRefusal::DetachDenied) << true << 1 << ZLinkFailure::NoPermission;
+    QTest::newRow("busy") << int(OpenRefusal::Claimed) << true << 1 << ZLinkFailure::Busy;
     // A 115200 box while the 19200 type UX-102 is chosen.
-    QTest::newRow("other type") << int(OpenRefusal::None) << true << 1 << 3
-                                << ZLinkFailure::NoAnswer;
+    QTest::newRow("other type") << int(OpenRefusal::None) << true << 3 << ZLinkFailure::NoAnswer;
 }
 
 void TestFtdiStandIn::failedConnectionSaysWhy()
 {
     QFETCH(int, refusal);
     QFETCH(bool, usbStarts);
-    QFETCH(int, devices);
     QFETCH(int, chosenType);
     QFETCH(ZLinkFailure, failure);
-    std::vector<Device> bus;
-    if (devices > 0)
-        bus.push_back(lineDevice(1, OpenRefusal(refusal)));
-    const BusScope scope(bus, usbStarts);
-
+    const BusScope scope(refusal == EmptyBus
+                             ? std::vector<Device>()
+                             : std::vector<Device> { lineDevice(1, OpenRefusal(refusal)) },
+                         usbStarts);
     auto app = ftdiApp(chosenType);
     // A box that does not answer is waited for, not spun on.
     const CpuWatch cpu(CpuWatch::WholeProcess);
@@ -117,11 +107,11 @@ void TestFtdiStandIn::failedConnectionSaysWhy()
                                 "\"Permission for normal users\" in the README."));
     if (failure == ZLinkFailure::NoAnswer)
         QVERIFY(reason.contains(QLatin1String("19200 baud")));
-    QCOMPARE(ftdistandin::counters().openLines, failure == ZLinkFailure::NoAnswer ? 1 : 0);
+    QCOMPARE(counters().openLines, failure == ZLinkFailure::NoAnswer ? 1 : 0);
 
     // Once the cause is gone the same model connects, and the reason is cleared.
     if (failure != ZLinkFailure::NoAnswer) {
-        ftdistandin::setBus({ lineDevice(chosenType) });
+        setBus({ lineDevice(chosenType) });
         QVERIFY(app->connectBox());
         QVERIFY(app->connectFailureReason().isEmpty());
         QVERIFY(stopped(*app));
@@ -149,22 +139,17 @@ void TestFtdiStandIn::runsThroughTheBackend()
     ZAnalogIn *analog = realBox.analogIns()[0];
     analog->setSelected(true);
     analog->setInterval(20.0);
-    QVERIFY(app->setStopTrigger(TriggerTimeOut));
-    QVERIFY(app->setDuration(1.0));
-    std::vector<double> uncalibrated;
-    for (ZAnalogIn *channel : realBox.analogIns())
-        uncalibrated.push_back(channel->toVolts(100000));
+    QVERIFY(app->setStopTrigger(TriggerTimeOut) && app->setDuration(1.0));
 
     QVERIFY(app->connectBox());
     QCOMPARE(box.hostBaudRate(), baudRateOf(boxType));
-    // Every analog input took the calibration its box reports.
-    const int setCode = deviceType(boxType)->calibrationSetCode;
-    for (std::size_t i = 0; i < realBox.analogIns().size(); ++i) {
-        ZAnalogIn *channel = realBox.analogIns()[i];
+    // Every analog input took the calibration its box reports (none is the identity).
+    for (ZAnalogIn *channel : realBox.analogIns()) {
         const double calibrated = channel->toVolts(100000);
-        QVERIFY(calibrated != uncalibrated[i]);
-        const ZProtocol::Calibration expected = ZSimulatedBox::calibrationOf(int(i), setCode);
-        channel->setCalibration(expected.gain, expected.offset);
+        const ZProtocol::Calibration expected = ZSimulatedBox::calibrationOf(
+            channelOf(channel->id()), deviceType(boxType)->calibrationSetCode);
+        QVERIFY(channel->setCalibration(1.0, 0.0) && channel->toVolts(100000) != calibrated);
+        QVERIFY(channel->setCalibration(expected.gain, expected.offset));
         QCOMPARE(channel->toVolts(100000), calibrated);
     }
 
@@ -194,8 +179,7 @@ void TestFtdiStandIn::runsThroughTheBackend()
             && QTest::qWaitFor([&] { return analog->sampleCount() >= 5; }, RunTimeoutMs);
     };
     QVERIFY(app->setStopTrigger(TriggerManual));
-    QVERIFY(app->connectBox());
-    QVERIFY(sampledAfresh());
+    QVERIFY(app->connectBox() && sampledAfresh());
     const CpuWatch pulled(CpuWatch::WholeProcess);
     box.unplug();
     QTRY_VERIFY_WITH_TIMEOUT(!app->isSampling(), RunTimeoutMs);
@@ -206,43 +190,60 @@ void TestFtdiStandIn::runsThroughTheBackend()
              linkFailureReason(ZLinkFailure::NoDevice, baudRateOf(boxType)));
 
     box.replug();
-    QVERIFY(app->connectBox());
-    QVERIFY(!app->boxLost());
-    QVERIFY(sampledAfresh());
-    QVERIFY(stopped(*app));
-    QVERIFY(!app->boxLost());
+    QVERIFY(app->connectBox() && !app->boxLost());
+    QVERIFY(sampledAfresh() && stopped(*app) && !app->boxLost());
     QCOMPARE(quint8(box.commandLog().last()[2]), quint8(ZProtocol::OpProbe));
-    QCOMPARE(ftdistandin::counters().openLines, 1);
+    QCOMPARE(counters().openLines, 1);
     app.reset();
-    QCOMPARE(ftdistandin::counters().openLines, 0);
-    QCOMPARE(ftdistandin::counters().contexts, 0);
+    QCOMPARE(counters().openLines, 0);
+    QCOMPARE(counters().contexts, 0);
 }
 
-// Below the link: libftdi's write error, and a device that went after it was opened.
-void TestFtdiStandIn::writeErrorsAndAGoneDevice()
+// Below the link: bytes read whole however they are asked for, an interrupted wait,
+// libftdi's write error, a device gone after it was opened, and USB that cannot start.
+void TestFtdiStandIn::bytesAndErrorsBelowTheLink()
 {
     auto box = std::make_shared<ZSimulatedBox>(1);
     const BusScope bus({ Device { box } });
     ZFtdiBridge bridge;
     std::unique_ptr<ZUsbDevice> device;
     QCOMPARE(bridge.open(0, &device), int(UsbOk));
-    const ZByteArray probe = ZProtocol::probeFrame();
-    unsigned written = 0;
+    const std::vector<unsigned char> sent { 0xaa, 0x01, 0x02, 0x03, 0x04 };
+    std::vector<unsigned char> read(sent.size());
+    unsigned got = 0;
+    unsigned rest = 0;
+    unsigned waiting = 0;
+    // Straight from the chip; then counted, counted again with nothing new, taken as 1 + 4.
+    box->inject(sent);
+    QVERIFY(device->read(read.data(), 5, &got) == UsbOk && got == 5 && read == sent);
+    box->inject(sent);
+    QCOMPARE(device->waitForBytes(RunTimeoutMs, &waiting), int(UsbOk));
+    QVERIFY(device->queueStatus(&waiting) == UsbOk && waiting == 5);
+    QVERIFY(device->read(read.data(), 1, &got) == UsbOk
+            && device->read(&read[1], 4, &rest) == UsbOk);
+    QVERIFY(got + rest == 5 && read == sent);
+
+    // An interrupt ends a wait at once, whatever its time-out.
+    device->interrupt();
+    QCOMPARE(device->waitForBytes(RunTimeoutMs, &waiting), int(UsbInterrupted));
+    device->clearInterrupt();
+
     ZSimulatedBox::Faults faults;
     faults.write = ZSimulatedBox::WriteFault::Fail;
     box->setFaults(faults);
-    QCOMPARE(device->write(probe.data(), probe.length(), &written), int(UsbIoError));
-    QCOMPARE(written, 0u);
+    QCOMPARE(device->write(sent.data(), 5, &got), int(UsbIoError));
+    QCOMPARE(got, 0u);
 
     box->setFaults(ZSimulatedBox::Faults());
     box->unplug();
-    unsigned waiting = 0;
     QVERIFY(isGoneStatus(device->waitForBytes(50, &waiting)));
-    unsigned char byte = 0;
-    QVERIFY(isGoneStatus(device->read(&byte, 1, &written)));
-    QVERIFY(device->write(probe.data(), probe.length(), &written) != UsbOk);
+    QVERIFY(isGoneStatus(device->read(read.data(), 1, &got)));
+    QVERIFY(device->write(sent.data(), 5, &got) != UsbOk);
     QCOMPARE(bridge.open(0, &device), int(UsbDeviceNotFound));
     QVERIFY(!device);
+    std::vector<ZUsbDeviceInfo> devices;
+    setBus({}, false);
+    QCOMPARE(bridge.listDevices(&devices), int(UsbNoAccess));
 }
 
 QTEST_GUILESS_MAIN(TestFtdiStandIn)

@@ -1,60 +1,37 @@
 #include "zftdistandin.h"
 
-#include "ftdi.h"
-
 #include "device/zsimulatedbox.h"
 #include "device/zsimulatedbridge.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
-#include <chrono>
-#include <cstring>
+#include <cstdio>
 #include <mutex>
-#include <thread>
+#include <utility>
 
+// Where the backend can tell, as libftdi 1.5 on an FT232R: ftdi_usb_find_all lists the
+// plugged-in default products in bus order; a refused open gives libftdi's result and the
+// errno libusb leaves; a good open sets 9600 baud. A read waits for data at most until the
+// latency timer (or a shorter read time-out) expires. A gone box fails reads with libusb's
+// "no device", writes with -1 (libftdi folds every write error).
 namespace ftdistandin {
 
-struct libusb_device
+// A device as it was when listed.
+struct libusb_device : Device
 {
-    std::shared_ptr<Device> device;
-};
-
-// The chip of an open context with the serial line to its box.
-struct Line
-{
-    std::unique_ptr<ZUsbDevice> serial;
-    int latencyMs;
-    std::vector<unsigned char> readBuffer; // libftdi's: data read but not yet handed out
-    std::size_t readOffset;
 };
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-constexpr unsigned PacketSize = 64;
-constexpr unsigned StatusBytes = 2;
-constexpr unsigned PacketData = PacketSize - StatusBytes;
-
 struct Bus
 {
     std::mutex mutex;
-    std::vector<std::shared_ptr<Device>> devices;
+    std::vector<Device> devices;
     bool usbStarts = true;
-    Counters counters;
-};
-
-Bus &bus()
-{
-    static Bus instance;
-    return instance;
-}
-
-template<typename F> auto withBus(F f)
-{
-    std::lock_guard<std::mutex> lock(bus().mutex);
-    return f(bus());
-}
+    std::atomic<int> contexts { 0 };
+    std::atomic<int> openLines { 0 };
+} bus;
 
 bool isDefaultProduct(const Device &device)
 {
@@ -63,133 +40,66 @@ bool isDefaultProduct(const Device &device)
         && (pid == 0x6001 || pid == 0x6010 || pid == 0x6011 || pid == 0x6014 || pid == 0x6015);
 }
 
-void copyString(const std::string &text, char *out, int length)
-{
-    if (!out || length <= 0)
-        return;
-    const std::size_t n = std::min(text.size(), std::size_t(length - 1));
-    std::memcpy(out, text.data(), n);
-    out[n] = '\0';
-}
-
-int lineError(int status)
-{
-    return isGoneStatus(status) ? LIBUSB_ERROR_NO_DEVICE : LIBUSB_ERROR_IO;
-}
-
-// One bulk-in transfer as ftdi_read_data hands it out: the data of its 64-byte packets
-// without their two status bytes (so none at all when the latency timer sent only the
-// status), or a negative libusb error.
-int bulkRead(ftdi_context *ftdi, std::vector<unsigned char> *data)
-{
-    Line &line = *ftdi->usb_dev;
-    const int waitMs = std::max(1, std::min(line.latencyMs, ftdi->usb_read_timeout));
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(waitMs);
-    unsigned waiting = 0;
-    for (;;) {
-        const int status = line.serial->queueStatus(&waiting);
-        if (status != UsbOk)
-            return lineError(status);
-        const Clock::time_point now = Clock::now();
-        if (waiting >= PacketData || now >= deadline)
-            break;
-        if (waiting > 0) {
-            // A short packet leaves the chip only when its latency timer expires.
-            std::this_thread::sleep_until(deadline);
-            continue;
-        }
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now);
-        const int waited = line.serial->waitForBytes(int(left.count()), &waiting);
-        if (waited != UsbOk)
-            return lineError(waited);
-    }
-    const unsigned packets = ftdi->readbuffer_chunksize / ftdi->max_packet_size;
-    data->resize(std::min(waiting, packets * (ftdi->max_packet_size - StatusBytes)));
-    unsigned got = 0;
-    const int status
-        = data->empty() ? UsbOk : line.serial->read(data->data(), unsigned(data->size()), &got);
-    data->resize(got);
-    return status == UsbOk ? int(got) : lineError(status);
-}
-
-void closeLine(ftdi_context *ftdi)
-{
-    if (!ftdi->usb_dev)
-        return;
-    delete ftdi->usb_dev;
-    ftdi->usb_dev = nullptr;
-    withBus([](Bus &b) { return --b.counters.openLines; });
-}
-
 } // namespace
 
 void setBus(std::vector<Device> devices, bool usbStarts)
 {
-    withBus([&](Bus &b) {
-        b.devices.clear();
-        for (Device &device : devices)
-            b.devices.push_back(std::make_shared<Device>(std::move(device)));
-        b.usbStarts = usbStarts;
-        return 0;
-    });
+    const std::lock_guard<std::mutex> lock(bus.mutex);
+    bus.devices.clear();
+    for (Device &device : devices)
+        bus.devices.push_back(std::move(device));
+    bus.usbStarts = usbStarts;
 }
 
 Counters counters()
 {
-    return withBus([](Bus &b) { return b.counters; });
-}
-
-BusScope::BusScope(std::vector<Device> devices, bool usbStarts)
-{
-    setBus(std::move(devices), usbStarts);
+    return { bus.contexts.load(), bus.openLines.load() };
 }
 
 std::uint8_t libusb_get_bus_number(libusb_device *dev)
 {
-    return std::uint8_t(dev->device->bus);
+    return std::uint8_t(dev->bus);
 }
 
 std::uint8_t libusb_get_device_address(libusb_device *dev)
 {
-    return std::uint8_t(dev->device->address);
+    return std::uint8_t(dev->address);
 }
 
 int libusb_get_device_descriptor(libusb_device *dev, libusb_device_descriptor *desc)
 {
-    desc->idVendor = std::uint16_t(dev->device->vendorId);
-    desc->idProduct = std::uint16_t(dev->device->productId);
-    return LIBUSB_SUCCESS;
+    desc->idVendor = std::uint16_t(dev->vendorId);
+    desc->idProduct = std::uint16_t(dev->productId);
+    return 0;
 }
 
 ftdi_context *ftdi_new()
 {
-    const bool starts = withBus([](Bus &b) {
-        b.counters.contexts += b.usbStarts ? 1 : 0;
-        return b.usbStarts;
-    });
-    return starts ? new ftdi_context : nullptr;
+    const std::lock_guard<std::mutex> lock(bus.mutex);
+    if (!bus.usbStarts)
+        return nullptr;
+    ++bus.contexts;
+    return new ftdi_context;
 }
 
 void ftdi_free(ftdi_context *ftdi)
 {
-    closeLine(ftdi);
+    ftdi_usb_close(ftdi);
     delete ftdi;
-    withBus([](Bus &b) { return --b.counters.contexts; });
+    --bus.contexts;
 }
 
 // The backend asks for libftdi's default products only (vendor and product 0).
 int ftdi_usb_find_all(ftdi_context *, ftdi_device_list **devlist, int, int)
 {
+    const std::lock_guard<std::mutex> lock(bus.mutex);
     *devlist = nullptr;
-    const std::vector<std::shared_ptr<Device>> devices = withBus([](Bus &b) { return b.devices; });
-    ftdi_device_list **tail = devlist;
     int found = 0;
-    for (const std::shared_ptr<Device> &device : devices) {
-        if (!isDefaultProduct(*device) || !device->box->isPlugged())
-            continue;
-        *tail = new ftdi_device_list { nullptr, new libusb_device { device } };
-        tail = &(*tail)->next;
-        ++found;
+    for (auto device = bus.devices.rbegin(); device != bus.devices.rend(); ++device) {
+        if (isDefaultProduct(*device) && device->box->isPlugged()) {
+            *devlist = new ftdi_device_list { *devlist, new libusb_device { *device } };
+            ++found;
+        }
     }
     return found;
 }
@@ -203,99 +113,82 @@ void ftdi_list_free(ftdi_device_list **devlist)
     }
 }
 
-int ftdi_usb_get_strings(ftdi_context *, libusb_device *dev, char *manufacturer, int mnf_len,
-                         char *description, int desc_len, char *serial, int serial_len)
+int ftdi_usb_get_strings(ftdi_context *, libusb_device *dev, char *, int, char *description,
+                         int desc_len, char *serial, int serial_len)
 {
     // Reading the strings opens the device, with the same rights as any open.
-    const OpenRefusal refusal = dev->device->refusal;
+    const OpenRefusal refusal = dev->refusal;
     if (refusal == OpenRefusal::AccessDenied || refusal == OpenRefusal::Gone)
         return -4;
-    copyString("FTDI", manufacturer, mnf_len);
-    copyString(dev->device->description, description, desc_len);
-    copyString(dev->device->serial, serial, serial_len);
+    std::snprintf(description, std::size_t(desc_len), "%s", dev->description.c_str());
+    std::snprintf(serial, std::size_t(serial_len), "%s", dev->serial.c_str());
     return 0;
 }
 
 int ftdi_usb_open_dev(ftdi_context *ftdi, libusb_device *dev)
 {
-    struct Outcome
-    {
-        int result;
-        int error;
-    };
     // By OpenRefusal: libftdi's result, and the errno libusb leaves where libftdi folds it.
-    constexpr Outcome Refused[]
+    constexpr int Refused[][2]
         = { { 0, 0 }, { -4, EACCES }, { -8, EPERM }, { -5, EBUSY }, { -4, ENODEV } };
-    Outcome outcome = Refused[int(dev->device->refusal)];
+    int refusal = int(dev->refusal);
     std::unique_ptr<ZUsbDevice> serial;
-    if (outcome.result == 0 && ZSimulatedBridge(dev->device->box).open(0, &serial) != UsbOk)
-        outcome = Refused[int(OpenRefusal::Gone)];
-    if (outcome.result != 0) {
-        errno = outcome.error;
-        return outcome.result;
+    if (refusal == 0 && ZSimulatedBridge(dev->box).open(0, &serial) != UsbOk)
+        refusal = int(OpenRefusal::Gone);
+    if (refusal != 0) {
+        errno = Refused[refusal][1];
+        return Refused[refusal][0];
     }
-    closeLine(ftdi);
-    ftdi->usb_dev = new Line { std::move(serial), 16, {}, 0 }; // the chip's default latency
-    ftdi->max_packet_size = PacketSize;
-    withBus([](Bus &b) { return ++b.counters.openLines; });
-    ZUsbDevice &chip = *ftdi->usb_dev->serial;
-    const int result = chip.reset() != UsbOk ? -6 : chip.setBaudRate(9600) != UsbOk ? -7 : 0;
-    if (result != 0)
-        closeLine(ftdi);
-    return result;
+    ftdi_usb_close(ftdi);
+    serial->setBaudRate(9600);
+    ftdi->usb_dev = serial.release();
+    ++bus.openLines;
+    return 0;
 }
 
 int ftdi_usb_close(ftdi_context *ftdi)
 {
-    closeLine(ftdi);
+    if (ftdi->usb_dev)
+        --bus.openLines;
+    delete std::exchange(ftdi->usb_dev, nullptr);
     return 0;
 }
 
 int ftdi_usb_reset(ftdi_context *ftdi)
 {
-    ftdi->usb_dev->readBuffer.clear();
-    ftdi->usb_dev->readOffset = 0;
-    return ftdi->usb_dev->serial->reset() == UsbOk ? 0 : -1;
+    return ftdi->usb_dev->reset() == UsbOk ? 0 : -1;
 }
 
 int ftdi_set_latency_timer(ftdi_context *ftdi, unsigned char latency)
 {
-    ftdi->usb_dev->latencyMs = latency;
+    ftdi->latency_ms = latency;
     return 0;
 }
 
 int ftdi_set_baudrate(ftdi_context *ftdi, int baudrate)
 {
-    return ftdi->usb_dev->serial->setBaudRate(unsigned(baudrate)) == UsbOk ? 0 : -2;
+    return ftdi->usb_dev->setBaudRate(unsigned(baudrate)) == UsbOk ? 0 : -2;
 }
 
 int ftdi_read_data(ftdi_context *ftdi, unsigned char *buf, int size)
 {
-    Line &line = *ftdi->usb_dev;
-    int offset = 0;
-    const auto serveBuffered = [&] {
-        const std::size_t n = std::min<std::size_t>(std::size_t(size - offset),
-                                                    line.readBuffer.size() - line.readOffset);
-        std::copy_n(line.readBuffer.begin() + std::ptrdiff_t(line.readOffset), n, buf + offset);
-        line.readOffset += n;
-        offset += int(n);
-    };
-    serveBuffered();
-    while (offset < size) {
-        line.readOffset = 0;
-        const int result = bulkRead(ftdi, &line.readBuffer);
-        if (result <= 0)
-            return result < 0 ? result : offset;
-        serveBuffered();
-    }
-    return offset;
+    // Without data the chip still sends its status once its latency timer expires.
+    ZUsbDevice &serial = *ftdi->usb_dev;
+    const int timerMs = std::max(1, std::min(ftdi->latency_ms, ftdi->usb_read_timeout));
+    unsigned waiting = 0;
+    int status = serial.waitForBytes(timerMs, &waiting);
+    unsigned got = 0;
+    if (status == UsbOk && waiting > 0)
+        status = serial.read(buf, std::min(waiting, unsigned(size)), &got);
+    if (status != UsbOk)
+        return isGoneStatus(status) ? -4 : -1; // libusb's "no device", "I/O error"
+    return int(got);
 }
 
 int ftdi_write_data(ftdi_context *ftdi, const unsigned char *buf, int size)
 {
     unsigned written = 0;
-    const int status = ftdi->usb_dev->serial->write(buf, unsigned(size), &written);
-    return status == UsbOk ? int(written) : -1; // libftdi folds every write error
+    const int status = ftdi->usb_dev->write(buf, unsigned(size), &written);
+    return status == UsbOk ? int(written) : -1;
 }
 
 } // namespace ftdistandin

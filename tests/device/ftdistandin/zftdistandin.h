@@ -1,32 +1,23 @@
 #ifndef ZFTDISTANDIN_H
 #define ZFTDISTANDIN_H
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 class ZSimulatedBox;
+class ZUsbDevice;
 
-// Control of the libftdi1 stand-in: the USB bus it shows and the boxes behind it.
-// The stand-in behaves as libftdi 1.5 on an FT232R does where the backend can tell:
-// - ftdi_usb_find_all lists the plugged-in devices of libftdi's default products in order;
-// - ftdi_usb_open_dev refuses with libftdi's own codes (see OpenRefusal); a good open
-//   resets the chip and sets 9600 baud, as libftdi does;
-// - a bulk read returns at once when a full packet waits, else when the chip's latency
-//   timer (or the read time-out, if shorter) expires, possibly with no data; data come
-//   in 64-byte packets whose first two bytes are modem status, which ftdi_read_data
-//   strips, keeping what does not fit the caller's buffer for the next call;
-// - a read on a box that is gone fails with LIBUSB_ERROR_NO_DEVICE, a write with -1 (as
-//   libftdi folds every write error).
+// A stand-in for libftdi1 with simulated boxes behind it, for test builds of the backend: the
+// USB bus it shows, and what the backend uses of libftdi 1.5 and libusb-1.0 (which the
+// stand-in's ftdi.h and libusb.h bring in), as they behave on an FT232R where the backend can
+// tell. In a namespace of its own so that a test program may hold the real library too.
 namespace ftdistandin {
 
-enum class OpenRefusal {
-    None,
-    AccessDenied, // no rights on the device node: -4, errno EACCES
-    DetachDenied, // no rights to detach ftdi_sio: -8
-    Claimed, // another program holds the interface: -5
-    Gone // unplugged between listing and opening: -4, errno ENODEV
-};
+// Why an open is refused: no rights on the device node, no rights to detach ftdi_sio,
+// another program holds the interface, unplugged between listing and opening.
+enum class OpenRefusal { None, AccessDenied, DetachDenied, Claimed, Gone };
 
 struct Device
 {
@@ -55,11 +46,57 @@ Counters counters();
 class BusScope
 {
 public:
-    explicit BusScope(std::vector<Device> devices, bool usbStarts = true);
+    explicit BusScope(std::vector<Device> devices, bool usbStarts = true)
+    {
+        setBus(std::move(devices), usbStarts);
+    }
     ~BusScope() { setBus({}); }
     BusScope(const BusScope &) = delete;
     BusScope &operator=(const BusScope &) = delete;
 };
+
+// libusb-1.0: a listed device, and the fields of its descriptor the backend reads.
+struct libusb_device;
+struct libusb_device_descriptor
+{
+    std::uint16_t idVendor;
+    std::uint16_t idProduct;
+};
+
+std::uint8_t libusb_get_bus_number(libusb_device *dev);
+std::uint8_t libusb_get_device_address(libusb_device *dev);
+int libusb_get_device_descriptor(libusb_device *dev, libusb_device_descriptor *desc);
+
+// libftdi 1.5.
+enum ftdi_module_detach_mode { AUTO_DETACH_SIO_MODULE = 0, AUTO_DETACH_REATACH_SIO_MODULE = 2 };
+
+struct ftdi_context
+{
+    ZUsbDevice *usb_dev = nullptr; // libftdi's open handle; here the serial line to a box
+    int usb_read_timeout = 5000;
+    int usb_write_timeout = 5000;
+    ftdi_module_detach_mode module_detach_mode = AUTO_DETACH_SIO_MODULE;
+    int latency_ms = 16; // the stand-in's own: the chip's latency timer
+};
+
+struct ftdi_device_list
+{
+    ftdi_device_list *next;
+    libusb_device *dev;
+};
+
+ftdi_context *ftdi_new();
+void ftdi_free(ftdi_context *ftdi);
+int ftdi_usb_find_all(ftdi_context *ftdi, ftdi_device_list **devlist, int vendor, int product);
+void ftdi_list_free(ftdi_device_list **devlist);
+int ftdi_usb_get_strings(ftdi_context *, libusb_device *, char *, int, char *, int, char *, int);
+int ftdi_usb_open_dev(ftdi_context *ftdi, libusb_device *dev);
+int ftdi_usb_close(ftdi_context *ftdi);
+int ftdi_usb_reset(ftdi_context *ftdi);
+int ftdi_set_latency_timer(ftdi_context *ftdi, unsigned char latency);
+int ftdi_set_baudrate(ftdi_context *ftdi, int baudrate);
+int ftdi_read_data(ftdi_context *ftdi, unsigned char *buf, int size);
+int ftdi_write_data(ftdi_context *ftdi, const unsigned char *buf, int size);
 
 } // namespace ftdistandin
 
