@@ -6,10 +6,12 @@
 #include "ui/zentry.h"
 #include "ui/zfilechooser.h"
 #include "ui/zgraphdspr.h"
+#include "ui/zinstanceguard.h"
 #include "ui/zitvlcfgr.h"
 #include "ui/zlastdspr.h"
 #include "ui/zmessenger.h"
 #include "ui/zselectedcfgr.h"
+#include "ui/zsingleapplication.h"
 #include "ui/zuiresources.h"
 
 #include "app/zappobservable.h"
@@ -32,7 +34,7 @@
 namespace {
 
 constexpr int UX107 = 8;
-constexpr int RunWaitMs = 15000;
+constexpr int WaitMs = 15000;
 
 // What the window's dialogs are told: file names come from `answers` (none left: a
 // cancelled dialog); every question and box goes to `log` as "kind|title|...".
@@ -94,8 +96,11 @@ struct Rig : Script
         window.setMessenger(std::make_unique<ScriptedDialogs>(this));
     }
 
-    void trigger(const QString &text) const
+    // Presses the tool-bar command; `answer` is the name the next file dialog gives.
+    void trigger(const QString &text, const QString &answer = QString())
     {
+        if (!answer.isEmpty())
+            answers = { answer };
         for (QAction *action : window.toolBar()->actions())
             if (action->text() == text)
                 action->trigger();
@@ -141,8 +146,15 @@ struct Rig : Script
     }
     bool runUntilSamples(bool stop = true)
     {
+        window.statusBar()->clearMessage();
         trigger(QStringLiteral("Start"));
-        if (!QTest::qWaitFor([this] { return box().edgeCnts()[0]->sampleCount() >= 5; }, RunWaitMs))
+        // Until the run begins, the last run's samples are still there.
+        if (!QTest::qWaitFor(
+                [this] {
+                    return status() == QLatin1String("Sampling started.")
+                        && box().edgeCnts()[0]->sampleCount() >= 5;
+                },
+                WaitMs))
             return false;
         if (stop)
             trigger(QStringLiteral("Stop"));
@@ -184,9 +196,9 @@ private slots:
     void endToEndOnTheSimulatedBox();
     void startWithoutABoxOrLosingIt();
     void modalBoxes();
-    void closePrompt_data();
     void closePrompt();
     void progressDialogCancelsAnOpenAndHoldsAStart();
+    void oneInstancePerUser();
 
 private:
     QTemporaryDir m_settingsDir;
@@ -232,7 +244,7 @@ void TestMainWindow::endToEndOnTheSimulatedBox()
         QCOMPARE(rig.available(), QStringLiteral("xolsSa"));
         rig.trigger(QStringLiteral("Start"));
         QCOMPARE(rig.available(), QStringLiteral("xosTa")); // running: Stop, Save Settings
-        QTRY_VERIFY_WITH_TIMEOUT(rig.box().edgeCnts()[0]->sampleCount() >= 5, RunWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.box().edgeCnts()[0]->sampleCount() >= 5, WaitMs);
         QCOMPARE(rig.status(), QStringLiteral("Sampling started."));
         rig.trigger(QStringLiteral("Stop"));
         QCOMPARE(rig.status(), QStringLiteral("Sampling finished."));
@@ -261,7 +273,8 @@ void TestMainWindow::endToEndOnTheSimulatedBox()
         QCOMPARE(rig.status(), QString());
 
         // A failed command shows its box, if any, and its status, and leaves the boxes
-        // and the samples alone. A null content stands for a file below a plain file.
+        // and the samples alone. A null content stands for a file below a plain file;
+        // a box text ending in a line break goes on with the reason.
         const struct
         {
             const char *command;
@@ -283,22 +296,16 @@ void TestMainWindow::endToEndOnTheSimulatedBox()
         };
         QVERIFY(writeFile(m_files.filePath(QStringLiteral("plain")), "not a folder"));
         for (const auto &row : errors) {
-            const QString command = QLatin1String(row.command);
-            const QString suffix = command.endsWith(QLatin1String("Settings")) ? ".ini" : ".xml";
-            QString fileName = m_files.filePath(QStringLiteral("plain/file") + suffix);
-            if (row.content) {
-                fileName = m_files.filePath(QStringLiteral("bad") + suffix);
-                QVERIFY(writeFile(fileName, row.content));
-            }
+            const QString suffix = QString(row.command).endsWith("Settings") ? ".ini" : ".xml";
+            const QString fileName
+                = m_files.filePath((row.content ? "bad" : "plain/file") + suffix);
+            QVERIFY(!row.content || writeFile(fileName, row.content));
             rig.log.clear();
-            rig.answers = { fileName };
-            rig.trigger(command);
-            const QString shown = rig.log.value(1);
+            rig.trigger(row.command, fileName);
+            const QString shown = rig.log.mid(1).join('#');
             const QString expected = QString(row.shown).replace(QLatin1String("%1"), fileName);
-            // Project messages go on with the reason.
             QVERIFY2(shown == expected || (expected.endsWith('\n') && shown.startsWith(expected)),
-                     qPrintable(command + ": " + shown));
-            QCOMPARE(rig.log.size(), expected.isEmpty() ? 1 : 2);
+                     qPrintable(shown));
             QCOMPARE(rig.status(), QString(row.status));
             QCOMPARE(rig.app().boxes().size(), std::size_t(1));
             QVERIFY(rig.window.hasUnsavedSamples());
@@ -307,14 +314,13 @@ void TestMainWindow::endToEndOnTheSimulatedBox()
         rig.log.clear();
         const QString project = m_files.filePath(QStringLiteral("run.xml"));
         const QString data = m_files.filePath(QStringLiteral("run.txt"));
-        rig.answers = { project, data, project, ini };
-        rig.trigger(QStringLiteral("Save Project"));
+        rig.trigger(QStringLiteral("Save Project"), project);
         QCOMPARE(rig.status(), QStringLiteral("Save Project succeeded."));
         QVERIFY(!rig.window.hasUnsavedSamples());
-        rig.trigger(QStringLiteral("Save Data"));
+        rig.trigger(QStringLiteral("Save Data"), data);
         QCOMPARE(rig.status(), QStringLiteral("Save Data succeeded"));
         QVERIFY(QFile(data).size() > 100);
-        rig.trigger(QStringLiteral("Open Project"));
+        rig.trigger(QStringLiteral("Open Project"), project);
         QCOMPARE(rig.status(), QStringLiteral("Open Project succeeded."));
         QCOMPARE(rig.app().boxes().size(), std::size_t(2));
         const ZBox &playback = *rig.app().boxes()[1];
@@ -344,7 +350,7 @@ void TestMainWindow::endToEndOnTheSimulatedBox()
         QVERIFY(!tree->findItems(QStringLiteral("Playback 1"), Qt::MatchRecursive).isEmpty());
         QVERIFY(rig.window.grab().save(m_files.filePath(QStringLiteral("window.png"))));
 
-        rig.trigger(QStringLiteral("Save Settings"));
+        rig.trigger(QStringLiteral("Save Settings"), ini);
         QCOMPARE(rig.status(), QStringLiteral("Save Settings succeeded."));
         // Another configuration, remembered by the continuous store.
         rig.panelOf<ZSelectedCfgr>(rig.box().analogIns()[1])->checkBox()->click();
@@ -356,8 +362,7 @@ void TestMainWindow::endToEndOnTheSimulatedBox()
     Rig fresh;
     QCOMPARE(fresh.app().boxType(), UX107);
     QVERIFY(!fresh.box().analogIns()[1]->isSelected());
-    fresh.answers = { ini };
-    fresh.trigger(QStringLiteral("Load Settings"));
+    fresh.trigger(QStringLiteral("Load Settings"), ini);
     QCOMPARE(fresh.status(), QStringLiteral("Load Settings succeeded."));
     QVERIFY(fresh.box().analogIns()[1]->isSelected() && fresh.box().edgeCnts()[0]->isSelected());
     QCOMPARE(fresh.box().analogIns()[0]->interval(), 10.0);
@@ -393,7 +398,7 @@ void TestMainWindow::startWithoutABoxOrLosingIt()
     rig.window.show();
     QVERIFY(rig.runUntilSamples(false));
     simulated->unplug();
-    QTRY_VERIFY_WITH_TIMEOUT(!rig.app().isSampling(), RunWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.app().isSampling(), WaitMs);
     QVERIFY2(rig.status().startsWith(QLatin1String("The box stopped answering at ")),
              qPrintable(rig.status()));
     QCOMPARE(rig.available(), QStringLiteral("xopdlsSa"));
@@ -424,62 +429,48 @@ void TestMainWindow::modalBoxes()
                            "Quoravi is already running!", "1" }));
 }
 
-void TestMainWindow::closePrompt_data()
-{
-    QTest::addColumn<QString>("state"); // none, unsaved, running, saved
-    QTest::addColumn<int>("answer");
-    QTest::addColumn<bool>("chooseName"); // the save dialog gives a name
-    QTest::addColumn<QString>("outcome");
-    const int save = ZMessenger::SaveProject;
-    const int cancel = ZMessenger::CancelClose;
-    QTest::newRow("nothing sampled") << "none" << cancel << false << "closed";
-    QTest::newRow("saved since the run") << "saved" << cancel << false << "closed";
-    QTest::newRow("unsaved, cancel") << "unsaved" << cancel << false << "asked";
-    QTest::newRow("unsaved, discard")
-        << "unsaved" << int(ZMessenger::Discard) << false << "asked closed";
-    QTest::newRow("unsaved, save") << "unsaved" << save << true << "asked closed written";
-    QTest::newRow("unsaved, save dialog cancelled") << "unsaved" << save << false << "asked";
-    QTest::newRow("running, cancel") << "running" << cancel << false << "asked";
-    QTest::newRow("running, save") << "running" << save << true << "asked closed written";
-}
-
+// Closing asks only while the box holds samples not saved since they were taken, after
+// stopping a run; saving from the question writes the project, a cancelled save keeps
+// the window open.
 void TestMainWindow::closePrompt()
 {
-    QFETCH(QString, state);
-    QFETCH(int, answer);
-    QFETCH(bool, chooseName);
-    QFETCH(QString, outcome);
     Rig rig;
     rig.configureRun();
-    rig.window.show();
-    if (state != QLatin1String("none"))
-        QVERIFY(rig.runUntilSamples(state != QLatin1String("running")));
-    if (state == QLatin1String("saved")) {
-        rig.answers = { m_files.filePath(QStringLiteral("before.xml")) };
-        rig.trigger(QStringLiteral("Save Project"));
-    }
-    rig.log.clear();
-    const QString fileName
-        = m_files.filePath(QStringLiteral("closing-%1.xml").arg(QTest::currentDataTag()));
-    QFile::remove(fileName);
-    if (chooseName)
-        rig.answers = { fileName };
-    rig.closeAnswer = ZMessenger::CloseChoice(answer);
-
-    rig.trigger(QStringLiteral("Exit"));
-    const bool written = QFile::exists(fileName);
-    QStringList seen;
-    seen << (rig.log.contains(QStringLiteral("ask")) ? "asked" : "")
-         << (rig.window.isVisible() ? "" : "closed") << (written ? "written" : "");
-    seen.removeAll(QString());
-    QCOMPARE(seen.join(' '), outcome);
-    QVERIFY(!rig.app().isSampling()); // a run is stopped before anything is asked
-    if (written) {
-        QVERIFY(rig.log.value(1).startsWith(QLatin1String("save|Save|")));
-        const ZProjectReadResult read = readProjectFile(fileName);
-        QCOMPARE(read.outcome, ZProjectReadResult::Opened);
-        QCOMPARE(read.box->edgeCnts()[0]->sampleCount(), rig.box().edgeCnts()[0]->sampleCount());
-    }
+    const QString project = m_files.filePath(QStringLiteral("closing.xml"));
+    // Presses Exit with the question answered by `choice` and the save dialog by `name`:
+    // what happened, as "asked closed written".
+    const auto exit = [&](ZMessenger::CloseChoice choice, const QString &name = QString()) {
+        rig.window.show();
+        QFile::remove(project);
+        rig.log.clear();
+        rig.answers.clear();
+        rig.closeAnswer = choice;
+        rig.trigger(QStringLiteral("Exit"), name);
+        QStringList seen { rig.log.contains(QStringLiteral("ask")) ? "asked" : "",
+                           rig.window.isVisible() ? "" : "closed",
+                           QFile::exists(project) ? "written" : "" };
+        seen.removeAll(QString());
+        return seen.join(' ') + (rig.app().isSampling() ? " still running" : "");
+    };
+    const auto readBack = [&project] {
+        const ZProjectReadResult read = readProjectFile(project);
+        return read.box ? read.box->edgeCnts()[0]->sampleCount() : -1;
+    };
+    QCOMPARE(exit(ZMessenger::CancelClose), QStringLiteral("closed")); // nothing sampled
+    QVERIFY(rig.runUntilSamples());
+    QCOMPARE(exit(ZMessenger::CancelClose), QStringLiteral("asked"));
+    QCOMPARE(exit(ZMessenger::SaveProject), QStringLiteral("asked")); // save dialog cancelled
+    QCOMPARE(exit(ZMessenger::SaveProject, project), QStringLiteral("asked closed written"));
+    QCOMPARE(rig.log.value(1).section('|', 0, 1), QStringLiteral("save|Save"));
+    QCOMPARE(readBack(), rig.box().edgeCnts()[0]->sampleCount());
+    QCOMPARE(exit(ZMessenger::CancelClose), QStringLiteral("closed")); // saved since the run
+    QVERIFY(rig.runUntilSamples());
+    QCOMPARE(exit(ZMessenger::Discard), QStringLiteral("asked closed"));
+    QVERIFY(rig.runUntilSamples(false));
+    QCOMPARE(exit(ZMessenger::CancelClose), QStringLiteral("asked"));
+    QVERIFY(rig.runUntilSamples(false));
+    QCOMPARE(exit(ZMessenger::SaveProject, project), QStringLiteral("asked closed written"));
+    QCOMPARE(readBack(), rig.box().edgeCnts()[0]->sampleCount());
 }
 
 // Work that takes long shows a modal progress dialog; Cancel ends an open without adding
@@ -517,16 +508,76 @@ void TestMainWindow::progressDialogCancelsAnOpenAndHoldsAStart()
         ::close(fd);
         std::signal(SIGPIPE, oldHandler);
     });
-    rig.answers = { pipe };
-    rig.trigger(QStringLiteral("Open Project"));
+    rig.trigger(QStringLiteral("Open Project"), pipe);
     QCOMPARE(seen, QStringList({ "modal", "held" }));
     QCOMPARE(rig.status(), QStringLiteral("Open Project canceled."));
     QCOMPARE(rig.app().boxes().size(), std::size_t(1));
     QVERIFY(QApplication::overrideCursor() == nullptr);
     QVERIFY(rig.box().isSampling()); // the held start began after the work
-    QTRY_VERIFY_WITH_TIMEOUT(rig.box().analogIns()[0]->sampleCount() > 0, RunWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.box().analogIns()[0]->sampleCount() > 0, WaitMs);
     rig.trigger(QStringLiteral("Stop"));
 }
 
-QTEST_MAIN(TestMainWindow)
+// The window program started twice on one lock folder: the second start shows its box
+// and exits with 0; the first keeps running, holding the lock and answering its socket.
+// Killed outright, it leaves lock file and socket behind, and the next start takes both.
+void TestMainWindow::oneInstancePerUser()
+{
+    QTemporaryDir dir;
+    const auto start = [&dir](QProcess *process, int boxMs) {
+        process->setProcessChannelMode(QProcess::ForwardedChannels);
+        process->start(QCoreApplication::applicationFilePath(),
+                       { QStringLiteral("instance"), dir.path(), QString::number(boxMs) });
+        return process->waitForStarted(WaitMs);
+    };
+    QProcess first;
+    QVERIFY(start(&first, 0));
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(dir.filePath("quoravi.socket")), WaitMs);
+    QProcess second;
+    QVERIFY(start(&second, 200));
+    QVERIFY(second.waitForFinished(WaitMs));
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+    QVERIFY(ZInstanceGuard(dir.path()).sendMessage(QStringLiteral("still there?")));
+    QCOMPARE(first.state(), QProcess::Running);
+    first.kill();
+    QVERIFY(first.waitForFinished(WaitMs));
+    QVERIFY(QFileInfo::exists(dir.filePath("quoravi.lock")));
+
+    ZInstanceGuard next(dir.path());
+    QVERIFY(!next.isRunning());
+    QSignalSpy received(&next, &ZInstanceGuard::messageReceived);
+    {
+        ZInstanceGuard later(dir.path());
+        QVERIFY(later.isRunning());
+        QVERIFY(later.sendMessage(QStringLiteral("hello")));
+    }
+    QVERIFY(ZInstanceGuard(dir.path()).isRunning());
+    QVERIFY(received.count() > 0 || received.wait(WaitMs));
+    QCOMPARE(received.first().first().toString(), QStringLiteral("hello"));
+    // The lock stays with the instance that holds it, not with the one that asked.
+    QVERIFY(!next.sendMessage(QStringLiteral("to myself")));
+}
+
+// Started as "<this program> instance <folder> <ms>", it runs the window program's entry
+// with lock and settings in <folder>; <ms> closes the "already running" box.
+int main(int argc, char **argv)
+{
+    if (argc == 4 && qstrcmp(argv[1], "instance") == 0) {
+        const QString folder = QString::fromLocal8Bit(argv[2]);
+        QStandardPaths::setTestModeEnabled(true);
+        for (const auto format : { QSettings::NativeFormat, QSettings::IniFormat })
+            QSettings::setPath(format, QSettings::UserScope, folder);
+        ZSingleApplication application(argc, argv, folder);
+        initUiResources();
+        ZEntryOptions options;
+        options.simulate = true;
+        options.alreadyRunningTimeoutMs = QString::fromLocal8Bit(argv[3]).toInt();
+        return runQuoravi(application, options);
+    }
+    QApplication application(argc, argv);
+    TestMainWindow test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_mainwindow.moc"
