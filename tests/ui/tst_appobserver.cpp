@@ -19,13 +19,8 @@
 #include "ui/zvaluecfgr.h"
 #include "uitestutil.h"
 
-#include <QCheckBox>
-#include <QGroupBox>
-#include <QScrollBar>
-#include <QStackedWidget>
-#include <QTabWidget>
-#include <QTreeWidget>
 #include <QtTest>
+#include <QtWidgets>
 
 namespace {
 
@@ -43,8 +38,7 @@ struct Rig
     { }
 
     // The tree on one line: each box item with the type of the box on the page of the
-    // same index ("?" when that page shows another box), "*" on the current item, then
-    // the current page and the page count.
+    // same index, "*" on the current item, then the current page and the page count.
     QString shape() const
     {
         const QTreeWidgetItem *root = view.tree()->topLevelItem(0);
@@ -53,12 +47,9 @@ struct Rig
         };
         QStringList items;
         for (int i = 0; i < root->childCount(); ++i) {
-            const QTreeWidgetItem *item = root->child(i);
             const auto *page = static_cast<ZBoxObserver *>(view.pages()->widget(i));
-            const bool same = page && page->subject()->id() == item->data(0, Qt::UserRole).toInt();
-            items << item->text(0) + ':'
-                    + (same ? QString::number(page->subject()->boxType()) : QStringLiteral("?"))
-                    + mark(item);
+            items << root->child(i)->text(0) + ':' + QString::number(page->subject()->boxType())
+                    + mark(root->child(i));
         }
         return QStringLiteral("%1%2[%3] page %4/%5")
             .arg(root->text(0), mark(root), items.join(", "))
@@ -89,22 +80,6 @@ QStringList groups(const QWidget *page)
                            + group->findChildren<ZOutChlCfgr *>().size()
                            + group->findChildren<ZInChlDspr *>().size());
     return result;
-}
-
-// Selects the inputs a row names and sets their rate in samples per second.
-void selectInputs(ZRealBox *box, const QString &which, double rate)
-{
-    const auto pick = [rate](const auto &channels, int count) {
-        for (int i = 0; i < count && i < int(channels.size()); ++i) {
-            channels[i]->setSelected(true);
-            channels[i]->setInterval(channels[i]->intervalRate(rate));
-        }
-    };
-    pick(box->analogIns(), which == "first analog" ? 1 : which.startsWith("all") ? 64 : 0);
-    if (which == "all") {
-        pick(box->digitIns(), 64);
-        pick(box->edgeCnts(), 64);
-    }
 }
 
 // The fields, combos and check boxes a user could change on the settings below `parent`.
@@ -277,23 +252,34 @@ void TestAppObserver::lineLoad()
     line.attach(rig.app.get());
     QVERIFY(line.isHidden());
     const QColor normal = line.palette().color(QPalette::WindowText);
+    // Selects the first `count` channels of a list at `rate` samples per second.
+    const auto pick = [](const auto &channels, std::size_t count, double rate) {
+        for (std::size_t i = 0; i < std::min(count, channels.size()); ++i) {
+            channels[i]->setSelected(true);
+            channels[i]->setInterval(channels[i]->intervalRate(rate));
+        }
+    };
     const struct
     {
         int type;
-        const char *inputs;
+        std::size_t analogs;
+        std::size_t others; // digital inputs and counters
         double rate;
         QString text;
     } rows[] = {
-        { 10, "none", 1.0, "Line: 0.02 of 11.5 kB/s" },
-        { 10, "all", 1000.0, "Line: 84.0 of 11.5 kB/s, about 137 records/s" },
-        { 10, "all", 100.0, "Line: 8.4 of 11.5 kB/s" },
-        { 3, "none", 1.0, "Line: 0.01 of 1.9 kB/s" }, // the old box's channels are gone
-        { 3, "first analog", 100.0, "Line: 1.4 of 1.9 kB/s" },
-        { 3, "all analog", 100.0, "Line: 2.2 of 1.9 kB/s, about 87 records/s" },
+        { 10, 0, 0, 1.0, "Line: 0.02 of 11.5 kB/s" },
+        { 10, 64, 64, 1000.0, "Line: 84.0 of 11.5 kB/s, about 137 records/s" },
+        { 10, 64, 64, 100.0, "Line: 8.4 of 11.5 kB/s" },
+        { 3, 0, 0, 1.0, "Line: 0.01 of 1.9 kB/s" }, // the old box's channels are gone
+        { 3, 1, 0, 100.0, "Line: 1.4 of 1.9 kB/s" },
+        { 3, 64, 0, 100.0, "Line: 2.2 of 1.9 kB/s, about 87 records/s" },
     };
     for (const auto &row : rows) {
         rig.app->setBoxType(row.type);
-        selectInputs(rig.app->activeBox(), row.inputs, row.rate);
+        ZRealBox *box = rig.app->activeBox();
+        pick(box->analogIns(), row.analogs, row.rate);
+        pick(box->digitIns(), row.others, row.rate);
+        pick(box->edgeCnts(), row.others, row.rate);
         QCOMPARE(line.text(), row.text);
         const bool warning = row.text.contains(QLatin1String("records"));
         QCOMPARE(line.showsWarning(), warning);
