@@ -91,9 +91,11 @@ struct Rig : Script
     {
         if (!answer.isEmpty())
             answers = QStringList { answer };
-        for (QAction *action : window.toolBar()->actions())
-            if (action->text() == text)
-                action->trigger();
+        const QList<QAction *> actions = window.toolBar()->actions();
+        const auto action = std::find_if(actions.begin(), actions.end(),
+                                         [&text](QAction *a) { return a->text() == text; });
+        QVERIFY2(action != actions.end(), qPrintable(text));
+        (*action)->trigger();
     }
     // The enabled commands, in tool-bar order, as letters: x o p d l s S T a.
     QString available() const
@@ -417,7 +419,7 @@ void TestMainWindow::closePromptAndALostBox()
     const QString project = m_files.filePath(QStringLiteral("closing.xml"));
     // Presses Exit with the question answered by `choice` and the save dialog by `name`:
     // what happened, as "asked closed written".
-    const auto exit = [&](ZMessenger::CloseChoice choice, const QString &name = QString()) {
+    const auto pressExit = [&](ZMessenger::CloseChoice choice, const QString &name = QString()) {
         rig.window.show();
         QFile::remove(project);
         rig.log.clear();
@@ -434,18 +436,18 @@ void TestMainWindow::closePromptAndALostBox()
         const ZProjectReadResult read = readProjectFile(project);
         return read.box ? read.box->edgeCnts()[0]->sampleCount() : -1;
     };
-    QCOMPARE(exit(ZMessenger::CancelClose), QStringLiteral("closed")); // nothing sampled
+    QCOMPARE(pressExit(ZMessenger::CancelClose), QStringLiteral("closed")); // nothing sampled
     QVERIFY(rig.runUntilSamples());
-    QCOMPARE(exit(ZMessenger::CancelClose), QStringLiteral("asked"));
-    QCOMPARE(exit(ZMessenger::SaveProject), QStringLiteral("asked")); // save dialog cancelled
-    QCOMPARE(exit(ZMessenger::SaveProject, project), QStringLiteral("asked closed written"));
+    QCOMPARE(pressExit(ZMessenger::CancelClose), QStringLiteral("asked"));
+    QCOMPARE(pressExit(ZMessenger::SaveProject), QStringLiteral("asked")); // save dialog cancelled
+    QCOMPARE(pressExit(ZMessenger::SaveProject, project), QStringLiteral("asked closed written"));
     QCOMPARE(rig.log.value(1).section('|', 0, 1), QStringLiteral("save|Save"));
     QCOMPARE(readBack(), rig.box().edgeCnts()[0]->sampleCount());
-    QCOMPARE(exit(ZMessenger::CancelClose), QStringLiteral("closed")); // saved since the run
+    QCOMPARE(pressExit(ZMessenger::CancelClose), QStringLiteral("closed")); // saved since the run
     QVERIFY(rig.runUntilSamples(false));
-    QCOMPARE(exit(ZMessenger::CancelClose), QStringLiteral("asked"));
+    QCOMPARE(pressExit(ZMessenger::CancelClose), QStringLiteral("asked"));
     QVERIFY(rig.runUntilSamples(false));
-    QCOMPARE(exit(ZMessenger::SaveProject, project), QStringLiteral("asked closed written"));
+    QCOMPARE(pressExit(ZMessenger::SaveProject, project), QStringLiteral("asked closed written"));
     QCOMPARE(readBack(), rig.box().edgeCnts()[0]->sampleCount());
 
     QVERIFY(rig.runUntilSamples(false));
@@ -454,7 +456,7 @@ void TestMainWindow::closePromptAndALostBox()
     QVERIFY2(rig.status().startsWith(QLatin1String("The box stopped answering at ")),
              qPrintable(rig.status()));
     QCOMPARE(rig.available(), QStringLiteral("xopdlsSa"));
-    QCOMPARE(exit(ZMessenger::Discard), QStringLiteral("asked closed"));
+    QCOMPARE(pressExit(ZMessenger::Discard), QStringLiteral("asked closed"));
 }
 
 // Work that takes long shows a modal progress dialog; Cancel ends an open without adding
