@@ -1,15 +1,16 @@
 #include "ui/mainwindow.h"
 #include "ui/zaboutdialog.h"
-#include "ui/zappobserver.h"
 #include "ui/zboxtypecfgr.h"
 #include "ui/zcurvedata.h"
 #include "ui/zentry.h"
 #include "ui/zfilechooser.h"
 #include "ui/zgraphdspr.h"
+#include "ui/zinstanceguard.h"
 #include "ui/zitvlcfgr.h"
 #include "ui/zlastdspr.h"
 #include "ui/zmessenger.h"
 #include "ui/zselectedcfgr.h"
+#include "ui/zsingleapplication.h"
 #include "ui/zuiresources.h"
 
 #include "app/zappobservable.h"
@@ -23,22 +24,19 @@
 #include <QtWidgets>
 
 #include <csignal>
-#include <deque>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
 constexpr int UX107 = 8;
-constexpr int RunWaitMs = 15000;
+constexpr int WaitMs = 15000;
 
 // What the window's dialogs are told: file names come from `answers` (none left: a
 // cancelled dialog); every question and box goes to `log` as "kind|title|...".
 struct Script
 {
-    std::deque<QString> answers;
+    QStringList answers;
     QStringList log;
     ZMessenger::CloseChoice closeAnswer = ZMessenger::CancelClose;
 };
@@ -49,20 +47,17 @@ public:
     explicit ScriptedDialogs(Script *script)
         : m_script(script)
     { }
-    QString openFileName(QWidget *, const QString &caption, const QString &directory,
-                         const QString &filter) override
+    QString openFileName(QWidget *, const QString &c, const QString &d, const QString &f) override
     {
-        return answer({ "open", caption, directory, filter });
+        return answer({ "open", c, d, f });
     }
-    QString saveFileName(QWidget *, const QString &caption, const QString &directory,
-                         const QString &filter) override
+    QString saveFileName(QWidget *, const QString &c, const QString &d, const QString &f) override
     {
-        return answer({ "save", caption, directory, filter });
+        return answer({ "save", c, d, f });
     }
     void warning(QWidget *parent, const QString &title, const QString &text) override
     {
-        m_script->log << QStringList { parent ? "warning(window)" : "warning", title, text }.join(
-            '|');
+        m_script->log << (parent ? "warning(window)|" : "warning|") + title + '|' + text;
     }
     void message(const QString &text) override { m_script->log << "message|" + text; }
     CloseChoice askBeforeClosing(QWidget *) override
@@ -72,14 +67,10 @@ public:
     }
 
 private:
-    QString answer(const QStringList &request)
+    QString answer(const QStringList &question)
     {
-        m_script->log << request.join('|');
-        if (m_script->answers.empty())
-            return QString();
-        const QString name = m_script->answers.front();
-        m_script->answers.pop_front();
-        return name;
+        m_script->log << question.join('|');
+        return m_script->answers.isEmpty() ? QString() : m_script->answers.takeFirst();
     }
     Script *m_script;
 };
@@ -94,11 +85,16 @@ struct Rig : Script
         window.setMessenger(std::make_unique<ScriptedDialogs>(this));
     }
 
-    void trigger(const QString &text) const
+    // Presses the tool-bar command; `answer` is the name the next file dialog gives.
+    void trigger(const QString &text, const QString &answer = QString())
     {
-        for (QAction *action : window.toolBar()->actions())
-            if (action->text() == text)
-                action->trigger();
+        if (!answer.isEmpty())
+            answers = QStringList { answer };
+        const QList<QAction *> actions = window.toolBar()->actions();
+        const auto action = std::find_if(actions.begin(), actions.end(),
+                                         [&text](QAction *a) { return a->text() == text; });
+        QVERIFY2(action != actions.end(), qPrintable(text));
+        (*action)->trigger();
     }
     // The enabled commands, in tool-bar order, as letters: x o p d l s S T a.
     QString available() const
@@ -139,10 +135,15 @@ struct Rig : Script
         QVERIFY(box().analogIns()[1]->isSelected());
         QCOMPARE(box().edgeCnts()[0]->interval(), 50.0);
     }
+    // Starts a run and waits for five counts; the last run's samples stay until it begins.
     bool runUntilSamples(bool stop = true)
     {
+        window.statusBar()->clearMessage();
         trigger(QStringLiteral("Start"));
-        if (!QTest::qWaitFor([this] { return box().edgeCnts()[0]->sampleCount() >= 5; }, RunWaitMs))
+        const auto begun = [this] {
+            return status() == "Sampling started." && box().edgeCnts()[0]->sampleCount() >= 5;
+        };
+        if (!QTest::qWaitFor(begun, WaitMs))
             return false;
         if (stop)
             trigger(QStringLiteral("Stop"));
@@ -172,6 +173,13 @@ bool writeFile(const QString &fileName, const QByteArray &content)
     return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
 }
 
+// What a reading strip shows: time and value.
+QString reading(const ZLastDspr *strip)
+{
+    return strip->timeField()->text() + ' '
+        + static_cast<QLineEdit *>(strip->valueWidget())->text();
+}
+
 } // namespace
 
 class TestMainWindow : public QObject
@@ -182,11 +190,10 @@ private slots:
     void initTestCase();
     void init();
     void endToEndOnTheSimulatedBox();
-    void startWithoutABoxOrLosingIt();
-    void modalBoxes();
-    void closePrompt_data();
-    void closePrompt();
+    void startWithoutABox();
+    void closePromptAndALostBox();
     void progressDialogCancelsAnOpenAndHoldsAStart();
+    void oneInstancePerUser();
 
 private:
     QTemporaryDir m_settingsDir;
@@ -201,6 +208,8 @@ void TestMainWindow::initTestCase()
         QSettings::setPath(format, QSettings::UserScope, m_settingsDir.path());
     initUiResources();
     applyQuoraviLook(*qApp);
+    // A pipe's reader may close its end before the test writes.
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 // Every test starts with an empty continuous store: no device type remembered.
@@ -209,9 +218,9 @@ void TestMainWindow::init()
     QSettings(QStringLiteral("Tebor"), QStringLiteral("Quoravi")).clear();
 }
 
-// The whole road on the simulated box: configure, run, fail and cancel every file
-// command, save project and data, open the project again, save the settings and load
-// them into a fresh window.
+// The whole road on the simulated box: the modal boxes, configure, run, fail and cancel
+// every file command, save project and data, open the project again, save the settings
+// and load them into a fresh window.
 void TestMainWindow::endToEndOnTheSimulatedBox()
 {
     const QString ini = m_files.filePath(QStringLiteral("run.ini"));
@@ -227,13 +236,32 @@ void TestMainWindow::endToEndOnTheSimulatedBox()
                                "Save Settings", "Start", "Stop", "About" }));
         // A tool bar dragged away or floated could not be brought back without a menu.
         QVERIFY(!rig.window.toolBar()->isMovable());
+        // The about box, and the box a second start shows: without parent, closed by its
+        // timer.
+        QStringList seen;
+        const auto record = [&seen](QWidget *modal) {
+            if (auto *dialog = qobject_cast<ZAboutDialog *>(modal)) {
+                const bool help = dialog->windowFlags() & Qt::WindowContextHelpButtonHint;
+                seen << dialog->windowTitle() << dialog->infoLabel()->text()
+                     << QString::number(help);
+                dialog->okButton()->click();
+            } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+                seen << box->text() << QString::number(box->parentWidget() == nullptr);
+            }
+        };
+        onNextModal(record);
+        rig.trigger(QStringLiteral("About"));
+        onNextModal(record);
+        showAlreadyRunning(300);
+        QCOMPARE(seen,
+                 QStringList({ "About Quoravi", "Built on May 28, 2016\nVersion: 2.2.1", "0",
+                               "Quoravi is already running!", "1" }));
+
         QCOMPARE(rig.available(), QStringLiteral("xoa"));
         rig.configureRun();
         QCOMPARE(rig.available(), QStringLiteral("xolsSa"));
-        rig.trigger(QStringLiteral("Start"));
+        QVERIFY(rig.runUntilSamples(false));
         QCOMPARE(rig.available(), QStringLiteral("xosTa")); // running: Stop, Save Settings
-        QTRY_VERIFY_WITH_TIMEOUT(rig.box().edgeCnts()[0]->sampleCount() >= 5, RunWaitMs);
-        QCOMPARE(rig.status(), QStringLiteral("Sampling started."));
         rig.trigger(QStringLiteral("Stop"));
         QCOMPARE(rig.status(), QStringLiteral("Sampling finished."));
         QCOMPARE(rig.available(), QStringLiteral("xopdlsSa"));
@@ -260,46 +288,43 @@ void TestMainWindow::endToEndOnTheSimulatedBox()
                                "save|Save Settings" + in + "Quoravi Settings (*.ini)" }));
         QCOMPARE(rig.status(), QString());
 
-        // A failed command shows its box, if any, and its status, and leaves the boxes
-        // and the samples alone. A null content stands for a file below a plain file.
+        // A failed command shows its warning (titled as the command) or message, if any,
+        // and its status, and leaves the boxes and the samples alone. A null content stands
+        // for a file below a plain file; a text ending in a line break goes on with the
+        // reason.
         const struct
         {
             const char *command;
             const char *content;
             const char *shown; // after the file question
-            const char *status;
+            const char *status; // after the command's name
         } errors[] = {
-            { "Save Settings", "[General\nboxType=\"\n\x01\x02",
-              "warning(window)|Save Settings|Can't Save Settings to %1.", "Save Settings failed." },
-            { "Load Settings", nullptr,
-              "warning(window)|Load Settings|Can't Load Settings from %1.",
-              "Load Settings failed." },
-            { "Save Data", nullptr, "warning(window)|Save Data|Can't Save Data to %1:\n",
-              "Save Data failed because of limits of authority." },
-            { "Open Project", nullptr, "", "Open Project failed because of reading failure." },
+            { "Save Settings", "[General\nboxType=\"\n\x01\x02", "Can't Save Settings to %1.",
+              "failed." },
+            { "Load Settings", nullptr, "Can't Load Settings from %1.", "failed." },
+            { "Save Data", nullptr, "Can't Save Data to %1:\n",
+              "failed because of limits of authority." },
+            { "Open Project", nullptr, "", "failed because of reading failure." },
             { "Open Project", "<Quoravi version=\"3.0\"/>",
               "message|Please choose project file saved by Quoravi of the current Version!",
-              "Open Project failed because of unmatched version." },
+              "failed because of unmatched version." },
         };
         QVERIFY(writeFile(m_files.filePath(QStringLiteral("plain")), "not a folder"));
         for (const auto &row : errors) {
-            const QString command = QLatin1String(row.command);
-            const QString suffix = command.endsWith(QLatin1String("Settings")) ? ".ini" : ".xml";
-            QString fileName = m_files.filePath(QStringLiteral("plain/file") + suffix);
-            if (row.content) {
-                fileName = m_files.filePath(QStringLiteral("bad") + suffix);
-                QVERIFY(writeFile(fileName, row.content));
-            }
+            const QString command(row.command);
+            const QString suffix = command.endsWith("Settings") ? ".ini" : ".xml";
+            const QString fileName
+                = m_files.filePath((row.content ? "bad" : "plain/file") + suffix);
+            QVERIFY(!row.content || writeFile(fileName, row.content));
             rig.log.clear();
-            rig.answers = { fileName };
-            rig.trigger(command);
-            const QString shown = rig.log.value(1);
-            const QString expected = QString(row.shown).replace(QLatin1String("%1"), fileName);
-            // Project messages go on with the reason.
+            rig.trigger(command, fileName);
+            const QString shown = rig.log.mid(1).join('#');
+            QString expected = QString(row.shown).replace(QLatin1String("%1"), fileName);
+            if (expected.startsWith("Can't"))
+                expected = "warning(window)|" + command + '|' + expected;
             QVERIFY2(shown == expected || (expected.endsWith('\n') && shown.startsWith(expected)),
-                     qPrintable(command + ": " + shown));
-            QCOMPARE(rig.log.size(), expected.isEmpty() ? 1 : 2);
-            QCOMPARE(rig.status(), QString(row.status));
+                     qPrintable(shown));
+            QCOMPARE(rig.status(), command + ' ' + row.status);
             QCOMPARE(rig.app().boxes().size(), std::size_t(1));
             QVERIFY(rig.window.hasUnsavedSamples());
         }
@@ -307,44 +332,39 @@ void TestMainWindow::endToEndOnTheSimulatedBox()
         rig.log.clear();
         const QString project = m_files.filePath(QStringLiteral("run.xml"));
         const QString data = m_files.filePath(QStringLiteral("run.txt"));
-        rig.answers = { project, data, project, ini };
-        rig.trigger(QStringLiteral("Save Project"));
+        rig.trigger(QStringLiteral("Save Project"), project);
         QCOMPARE(rig.status(), QStringLiteral("Save Project succeeded."));
         QVERIFY(!rig.window.hasUnsavedSamples());
-        rig.trigger(QStringLiteral("Save Data"));
+        rig.trigger(QStringLiteral("Save Data"), data);
         QCOMPARE(rig.status(), QStringLiteral("Save Data succeeded"));
         QVERIFY(QFile(data).size() > 100);
-        rig.trigger(QStringLiteral("Open Project"));
+        rig.trigger(QStringLiteral("Open Project"), project);
         QCOMPARE(rig.status(), QStringLiteral("Open Project succeeded."));
         QCOMPARE(rig.app().boxes().size(), std::size_t(2));
         const ZBox &playback = *rig.app().boxes()[1];
         QCOMPARE(playback.analogIns().size(), std::size_t(2));
         // The "Playback 1" page shows what the run took: the same last readings as the
         // live page and, with its graph shown, every sample.
-        const QList<QPair<ZInChannel *, ZInChannel *>> shownAndTaken {
-            { playback.analogIns()[0], rig.box().analogIns()[0] },
-            { playback.analogIns()[1], rig.box().analogIns()[1] },
-            { playback.edgeCnts()[0], rig.box().edgeCnts()[0] },
+        const auto inputs = [](const ZBox &box) {
+            return std::vector<ZInChannel *> { box.analogIns()[0], box.analogIns()[1],
+                                               box.edgeCnts()[0] };
         };
-        for (const auto &[shown, taken] : shownAndTaken) {
+        for (int i = 0; i < 3; ++i) {
+            ZInChannel *shown = inputs(playback)[i];
+            ZInChannel *taken = inputs(rig.box())[i];
             const ZLastDspr *strip = rig.panelOf<ZLastDspr>(shown);
-            const ZLastDspr *liveStrip = rig.panelOf<ZLastDspr>(taken);
-            QVERIFY(strip && strip != liveStrip);
-            QVERIFY(strip->timeField()->text() != QLatin1String("0"));
-            QCOMPARE(strip->timeField()->text(), liveStrip->timeField()->text());
-            QCOMPARE(static_cast<QLineEdit *>(strip->valueWidget())->text(),
-                     static_cast<QLineEdit *>(liveStrip->valueWidget())->text());
+            QVERIFY(strip && strip != rig.panelOf<ZLastDspr>(taken));
+            QVERIFY(!reading(strip).startsWith(QLatin1String("0 ")));
+            QCOMPARE(reading(strip), reading(rig.panelOf<ZLastDspr>(taken)));
             strip->graphCheck()->click();
             QVERIFY(rig.panelOf<ZGraphDspr>(shown)->isVisible());
             QCOMPARE(rig.panelOf<ZGraphDspr>(shown)->curveData()->count(), taken->sampleCount());
         }
         QCOMPARE(rig.available(), QStringLiteral("xopdlsSa")); // opening changes nothing
         QCOMPARE(rig.log.size(), 3); // three questions, no box
-        QTreeWidget *tree = rig.window.appObserver()->tree();
-        QVERIFY(!tree->findItems(QStringLiteral("Playback 1"), Qt::MatchRecursive).isEmpty());
         QVERIFY(rig.window.grab().save(m_files.filePath(QStringLiteral("window.png"))));
 
-        rig.trigger(QStringLiteral("Save Settings"));
+        rig.trigger(QStringLiteral("Save Settings"), ini);
         QCOMPARE(rig.status(), QStringLiteral("Save Settings succeeded."));
         // Another configuration, remembered by the continuous store.
         rig.panelOf<ZSelectedCfgr>(rig.box().analogIns()[1])->checkBox()->click();
@@ -356,8 +376,7 @@ void TestMainWindow::endToEndOnTheSimulatedBox()
     Rig fresh;
     QCOMPARE(fresh.app().boxType(), UX107);
     QVERIFY(!fresh.box().analogIns()[1]->isSelected());
-    fresh.answers = { ini };
-    fresh.trigger(QStringLiteral("Load Settings"));
+    fresh.trigger(QStringLiteral("Load Settings"), ini);
     QCOMPARE(fresh.status(), QStringLiteral("Load Settings succeeded."));
     QVERIFY(fresh.box().analogIns()[1]->isSelected() && fresh.box().edgeCnts()[0]->isSelected());
     QCOMPARE(fresh.box().analogIns()[0]->interval(), 10.0);
@@ -365,121 +384,76 @@ void TestMainWindow::endToEndOnTheSimulatedBox()
     QCOMPARE(fresh.available(), QStringLiteral("xolsSa"));
 }
 
-// Without a box the link knows why (no USB access or no FTDI device here). A box pulled
-// during a run ends it; the status says why, after "Sampling finished.", and the samples
-// taken so far can be saved.
-void TestMainWindow::startWithoutABoxOrLosingIt()
+// Without a box the link knows why (no USB access or no FTDI device here).
+void TestMainWindow::startWithoutABox()
 {
-    {
-        Rig rig(false);
-        rig.app().setBoxType(UX107);
-        rig.trigger(QStringLiteral("Start"));
-        const QString reason = rig.app().connectFailureReason();
-        QVERIFY(!reason.isEmpty());
-        QCOMPARE(rig.status(),
-                 QStringLiteral("Please make sure the device is connected and matched with the "
-                                "device type, then try again. (%1)")
-                     .arg(reason));
-        QCOMPARE(rig.available(), QStringLiteral("xolsSa"));
-        QVERIFY(!rig.app().isSampling() && rig.log.isEmpty());
-        rig.app().setBoxType(0);
-        QCOMPARE(rig.available(), QStringLiteral("xoa"));
-    }
+    Rig rig(false);
+    rig.app().setBoxType(UX107);
+    rig.trigger(QStringLiteral("Start"));
+    const QString reason = rig.app().connectFailureReason();
+    QVERIFY(!reason.isEmpty());
+    QCOMPARE(rig.status(),
+             QStringLiteral("Please make sure the device is connected and matched with the "
+                            "device type, then try again. (%1)")
+                 .arg(reason));
+    QCOMPARE(rig.available(), QStringLiteral("xolsSa"));
+    QVERIFY(!rig.app().isSampling() && rig.log.isEmpty());
+    rig.app().setBoxType(0);
+    QCOMPARE(rig.available(), QStringLiteral("xoa"));
+}
+
+// Closing asks only while the box holds samples not saved since they were taken, after
+// stopping a run; saving from the question writes the project, a cancelled save keeps
+// the window open. A box pulled during a run ends it; the status says why, after
+// "Sampling finished.", and the samples taken so far are kept for saving.
+void TestMainWindow::closePromptAndALostBox()
+{
     auto simulated = std::make_shared<ZSimulatedBox>(UX107);
     ZUsbBridgeOverride bridge(simulated);
     Rig rig;
     rig.configureRun();
     rig.app().setNoAnswerLimitMs(300);
-    rig.window.show();
+    const QString project = m_files.filePath(QStringLiteral("closing.xml"));
+    // Presses Exit with the question answered by `choice` and the save dialog by `name`:
+    // what happened, as "asked closed written".
+    const auto pressExit = [&](ZMessenger::CloseChoice choice, const QString &name = QString()) {
+        rig.window.show();
+        QFile::remove(project);
+        rig.log.clear();
+        rig.answers.clear();
+        rig.closeAnswer = choice;
+        rig.trigger(QStringLiteral("Exit"), name);
+        QStringList seen { rig.log.contains(QStringLiteral("ask")) ? "asked" : "",
+                           rig.window.isVisible() ? "" : "closed",
+                           QFile::exists(project) ? "written" : "" };
+        seen.removeAll(QString());
+        return seen.join(' ') + (rig.app().isSampling() ? " still running" : "");
+    };
+    const auto readBack = [&project] {
+        const ZProjectReadResult read = readProjectFile(project);
+        return read.box ? read.box->edgeCnts()[0]->sampleCount() : -1;
+    };
+    QCOMPARE(pressExit(ZMessenger::CancelClose), QStringLiteral("closed")); // nothing sampled
+    QVERIFY(rig.runUntilSamples());
+    QCOMPARE(pressExit(ZMessenger::CancelClose), QStringLiteral("asked"));
+    QCOMPARE(pressExit(ZMessenger::SaveProject), QStringLiteral("asked")); // save dialog cancelled
+    QCOMPARE(pressExit(ZMessenger::SaveProject, project), QStringLiteral("asked closed written"));
+    QCOMPARE(rig.log.value(1).section('|', 0, 1), QStringLiteral("save|Save"));
+    QCOMPARE(readBack(), rig.box().edgeCnts()[0]->sampleCount());
+    QCOMPARE(pressExit(ZMessenger::CancelClose), QStringLiteral("closed")); // saved since the run
+    QVERIFY(rig.runUntilSamples(false));
+    QCOMPARE(pressExit(ZMessenger::CancelClose), QStringLiteral("asked"));
+    QVERIFY(rig.runUntilSamples(false));
+    QCOMPARE(pressExit(ZMessenger::SaveProject, project), QStringLiteral("asked closed written"));
+    QCOMPARE(readBack(), rig.box().edgeCnts()[0]->sampleCount());
+
     QVERIFY(rig.runUntilSamples(false));
     simulated->unplug();
-    QTRY_VERIFY_WITH_TIMEOUT(!rig.app().isSampling(), RunWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.app().isSampling(), WaitMs);
     QVERIFY2(rig.status().startsWith(QLatin1String("The box stopped answering at ")),
              qPrintable(rig.status()));
     QCOMPARE(rig.available(), QStringLiteral("xopdlsSa"));
-    QVERIFY(rig.window.hasUnsavedSamples());
-}
-
-// The about box, and the box a second start shows: without parent, closed by its timer.
-void TestMainWindow::modalBoxes()
-{
-    Rig rig;
-    rig.window.show();
-    QStringList seen;
-    const auto record = [&seen](QWidget *modal) {
-        if (auto *dialog = qobject_cast<ZAboutDialog *>(modal)) {
-            const bool help = dialog->windowFlags() & Qt::WindowContextHelpButtonHint;
-            seen << dialog->windowTitle() << dialog->infoLabel()->text() << QString::number(help);
-            dialog->okButton()->click();
-        } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-            seen << box->text() << QString::number(box->parentWidget() == nullptr);
-        }
-    };
-    onNextModal(record);
-    rig.trigger(QStringLiteral("About"));
-    onNextModal(record);
-    showAlreadyRunning(300);
-    QCOMPARE(seen,
-             QStringList({ "About Quoravi", "Built on May 28, 2016\nVersion: 2.2.1", "0",
-                           "Quoravi is already running!", "1" }));
-}
-
-void TestMainWindow::closePrompt_data()
-{
-    QTest::addColumn<QString>("state"); // none, unsaved, running, saved
-    QTest::addColumn<int>("answer");
-    QTest::addColumn<bool>("chooseName"); // the save dialog gives a name
-    QTest::addColumn<QString>("outcome");
-    const int save = ZMessenger::SaveProject;
-    const int cancel = ZMessenger::CancelClose;
-    QTest::newRow("nothing sampled") << "none" << cancel << false << "closed";
-    QTest::newRow("saved since the run") << "saved" << cancel << false << "closed";
-    QTest::newRow("unsaved, cancel") << "unsaved" << cancel << false << "asked";
-    QTest::newRow("unsaved, discard")
-        << "unsaved" << int(ZMessenger::Discard) << false << "asked closed";
-    QTest::newRow("unsaved, save") << "unsaved" << save << true << "asked closed written";
-    QTest::newRow("unsaved, save dialog cancelled") << "unsaved" << save << false << "asked";
-    QTest::newRow("running, cancel") << "running" << cancel << false << "asked";
-    QTest::newRow("running, save") << "running" << save << true << "asked closed written";
-}
-
-void TestMainWindow::closePrompt()
-{
-    QFETCH(QString, state);
-    QFETCH(int, answer);
-    QFETCH(bool, chooseName);
-    QFETCH(QString, outcome);
-    Rig rig;
-    rig.configureRun();
-    rig.window.show();
-    if (state != QLatin1String("none"))
-        QVERIFY(rig.runUntilSamples(state != QLatin1String("running")));
-    if (state == QLatin1String("saved")) {
-        rig.answers = { m_files.filePath(QStringLiteral("before.xml")) };
-        rig.trigger(QStringLiteral("Save Project"));
-    }
-    rig.log.clear();
-    const QString fileName
-        = m_files.filePath(QStringLiteral("closing-%1.xml").arg(QTest::currentDataTag()));
-    QFile::remove(fileName);
-    if (chooseName)
-        rig.answers = { fileName };
-    rig.closeAnswer = ZMessenger::CloseChoice(answer);
-
-    rig.trigger(QStringLiteral("Exit"));
-    const bool written = QFile::exists(fileName);
-    QStringList seen;
-    seen << (rig.log.contains(QStringLiteral("ask")) ? "asked" : "")
-         << (rig.window.isVisible() ? "" : "closed") << (written ? "written" : "");
-    seen.removeAll(QString());
-    QCOMPARE(seen.join(' '), outcome);
-    QVERIFY(!rig.app().isSampling()); // a run is stopped before anything is asked
-    if (written) {
-        QVERIFY(rig.log.value(1).startsWith(QLatin1String("save|Save|")));
-        const ZProjectReadResult read = readProjectFile(fileName);
-        QCOMPARE(read.outcome, ZProjectReadResult::Opened);
-        QCOMPARE(read.box->edgeCnts()[0]->sampleCount(), rig.box().edgeCnts()[0]->sampleCount());
-    }
+    QCOMPARE(pressExit(ZMessenger::Discard), QStringLiteral("asked closed"));
 }
 
 // Work that takes long shows a modal progress dialog; Cancel ends an open without adding
@@ -493,7 +467,6 @@ void TestMainWindow::progressDialogCancelsAnOpenAndHoldsAStart()
     rig.window.show();
     const QString pipe = m_files.filePath(QStringLiteral("pipe.xml"));
     QVERIFY(mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
-
     QStringList seen;
     onNextModal([&](QWidget *widget) {
         auto *dialog = qobject_cast<QProgressDialog *>(widget);
@@ -507,26 +480,80 @@ void TestMainWindow::progressDialogCancelsAnOpenAndHoldsAStart()
             seen << "held";
         dialog->findChild<QPushButton *>()->click(); // Cancel
         // Let the blocked reading go on: it sees the cancel at its first read.
-        const int fd = ::open(QFile::encodeName(pipe).constData(), O_WRONLY);
-        QVERIFY(fd >= 0);
-        // The reading may already have stopped and closed its end: no SIGPIPE then.
-        const auto oldHandler = std::signal(SIGPIPE, SIG_IGN);
-        const QByteArray text("<?xml version=\"1.0\"?>\n<Quoravi version=\"2.2.1\"/>\n");
-        const ssize_t written = ::write(fd, text.constData(), std::size_t(text.size()));
-        Q_UNUSED(written);
-        ::close(fd);
-        std::signal(SIGPIPE, oldHandler);
+        QFile writer(pipe);
+        QVERIFY(writer.open(QIODevice::WriteOnly));
+        writer.write("<?xml version=\"1.0\"?>\n<Quoravi version=\"2.2.1\"/>\n");
     });
-    rig.answers = { pipe };
-    rig.trigger(QStringLiteral("Open Project"));
+    rig.trigger(QStringLiteral("Open Project"), pipe);
     QCOMPARE(seen, QStringList({ "modal", "held" }));
     QCOMPARE(rig.status(), QStringLiteral("Open Project canceled."));
     QCOMPARE(rig.app().boxes().size(), std::size_t(1));
     QVERIFY(QApplication::overrideCursor() == nullptr);
     QVERIFY(rig.box().isSampling()); // the held start began after the work
-    QTRY_VERIFY_WITH_TIMEOUT(rig.box().analogIns()[0]->sampleCount() > 0, RunWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.box().analogIns()[0]->sampleCount() > 0, WaitMs);
     rig.trigger(QStringLiteral("Stop"));
 }
 
-QTEST_MAIN(TestMainWindow)
+// The window program started twice on one lock folder: the second start shows its box
+// and exits with 0; the first keeps running, holding the lock and answering its socket.
+// Killed outright, it leaves lock file and socket behind, and the next start takes both.
+void TestMainWindow::oneInstancePerUser()
+{
+    QTemporaryDir dir;
+    const auto start = [&dir](QProcess *process, int boxMs) {
+        process->setProcessChannelMode(QProcess::ForwardedChannels);
+        process->start(QCoreApplication::applicationFilePath(),
+                       { QStringLiteral("instance"), dir.path(), QString::number(boxMs) });
+        return process->waitForStarted(WaitMs);
+    };
+    QProcess first;
+    QVERIFY(start(&first, 0));
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(dir.filePath("quoravi.socket")), WaitMs);
+    QProcess second;
+    QVERIFY(start(&second, 200));
+    QVERIFY(second.waitForFinished(WaitMs));
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+    QVERIFY(ZInstanceGuard(dir.path()).sendMessage(QStringLiteral("still there?")));
+    QCOMPARE(first.state(), QProcess::Running);
+    first.kill();
+    QVERIFY(first.waitForFinished(WaitMs));
+    QVERIFY(QFileInfo::exists(dir.filePath("quoravi.lock")));
+
+    ZInstanceGuard next(dir.path());
+    QVERIFY(!next.isRunning());
+    QSignalSpy received(&next, &ZInstanceGuard::messageReceived);
+    {
+        ZInstanceGuard later(dir.path());
+        QVERIFY(later.isRunning());
+        QVERIFY(later.sendMessage(QStringLiteral("hello")));
+    }
+    QVERIFY(ZInstanceGuard(dir.path()).isRunning());
+    QVERIFY(received.count() > 0 || received.wait(WaitMs));
+    QCOMPARE(received.first().first().toString(), QStringLiteral("hello"));
+    // The lock stays with the instance that holds it, not with the one that asked.
+    QVERIFY(!next.sendMessage(QStringLiteral("to myself")));
+}
+
+// Started as "<this program> instance <folder> <ms>", it runs the window program's entry
+// with lock and settings in <folder>; <ms> closes the "already running" box.
+int main(int argc, char **argv)
+{
+    if (argc == 4 && qstrcmp(argv[1], "instance") == 0) {
+        const QString folder = QString::fromLocal8Bit(argv[2]);
+        QStandardPaths::setTestModeEnabled(true);
+        for (const auto format : { QSettings::NativeFormat, QSettings::IniFormat })
+            QSettings::setPath(format, QSettings::UserScope, folder);
+        ZSingleApplication application(argc, argv, folder);
+        initUiResources();
+        ZEntryOptions options;
+        options.simulate = true;
+        options.alreadyRunningTimeoutMs = QString::fromLocal8Bit(argv[3]).toInt();
+        return runQuoravi(application, options);
+    }
+    QApplication application(argc, argv);
+    TestMainWindow test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_mainwindow.moc"

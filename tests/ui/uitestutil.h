@@ -10,9 +10,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QStringList>
 #include <QTest>
-#include <QWidget>
 
 #include <memory>
 
@@ -20,18 +18,15 @@
 inline std::unique_ptr<ZComponent> makeChannel(int kind, int number)
 {
     const int id = componentId(ZComponentKind(kind), number);
-    switch (kind) {
-    case AnalogInKind:
+    if (kind == AnalogInKind)
         return std::make_unique<ZAnalogIn>(id);
-    case DigitInKind:
+    if (kind == DigitInKind)
         return std::make_unique<ZDigitIn>(id);
-    case EdgeCntKind:
+    if (kind == EdgeCntKind)
         return std::make_unique<ZEdgeCnt>(id);
-    case AnalogOutKind:
+    if (kind == AnalogOutKind)
         return std::make_unique<ZAnalogOut>(nullptr, id);
-    default:
-        return std::make_unique<ZDigitOut>(nullptr, id);
-    }
+    return std::make_unique<ZDigitOut>(nullptr, id);
 }
 
 inline std::unique_ptr<ZInChannel> makeInChannel(int kind, int number)
