@@ -9,6 +9,7 @@
 #include "persist/zunsavedsamples.h"
 #include "persisttestutil.h"
 
+#include <QScopeGuard>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QtTest>
@@ -23,8 +24,7 @@ constexpr int WaitMs = 15000;
 constexpr double LowMs = 2500.0;
 constexpr double RisingEdgeMs = 4100.0;
 
-// An application model on a simulated box the test holds, with samples from a run that
-// has ended (appended directly: the samples are the point here, not the run).
+// An application model on a simulated box the test holds.
 struct Rig
 {
     Rig()
@@ -35,24 +35,18 @@ struct Rig
         unsaved.attach(&app);
     }
 
+    // Samples from a run that has ended, on AI1, AI3 (half as many) and CN1.
     void fillSamples(int n)
     {
-        std::vector<double> times(std::size_t(n), 0.0);
-        std::vector<double> volts(std::size_t(n), 0.0);
-        std::vector<int> counts(std::size_t(n), 0);
+        ZRealBox &b = *app.activeBox();
         for (int i = 0; i < n; ++i) {
-            times[std::size_t(i)] = 0.01 * (i + 1);
-            volts[std::size_t(i)] = 0.5 + 0.001 * i;
-            counts[std::size_t(i)] = i;
+            const double t = 0.01 * (i + 1);
+            const double v = 0.5 + 0.001 * i;
+            b.analogIns()[0]->appendVolts(&t, &v, 1);
+            if (i < n / 2)
+                b.analogIns()[2]->appendVolts(&t, &v, 1);
+            b.edgeCnts()[0]->append(&t, &i, 1);
         }
-        app.activeBox()->analogIns()[0]->appendVolts(times.data(), volts.data(), n);
-        app.activeBox()->analogIns()[2]->appendVolts(times.data(), volts.data(), n / 2);
-        app.activeBox()->edgeCnts()[0]->append(times.data(), counts.data(), n);
-    }
-
-    std::size_t sampleCount(int analogIn) const
-    {
-        return app.activeBox()->analogIns()[std::size_t(analogIn)]->sampleCount();
     }
 
     ZManualClock clock { LowMs };
@@ -79,9 +73,8 @@ private slots:
     void initTestCase();
     void startDuringASaveWaitsForIt_data();
     void startDuringASaveWaitsForIt();
-    void cancelledSaveLeavesTheOldFile();
-    void openOnAWorkerAddsOneBoxOrNone_data();
-    void openOnAWorkerAddsOneBoxOrNone();
+    void jobOnAWorker_data();
+    void jobOnAWorker();
     void unsavedSamples();
 
 private:
@@ -121,7 +114,7 @@ void TestFileWork::startDuringASaveWaitsForIt()
     });
     QSignalSpy finished(&job, &ZFileJob::finished);
     job.start();
-
+    const auto unblock = qScopeGuard([&gate] { gate.release(); }); // also when a check fails
     // Queued after the model's own connection: seen here once the model has had the start.
     QObject receiver;
     int starts = 0;
@@ -137,7 +130,7 @@ void TestFileWork::startDuringASaveWaitsForIt()
     QVERIFY(rig.app.isSampling());
     QVERIFY(!box.isSampling());
     QVERIFY(!rig.app.isCommunicating());
-    QCOMPARE(rig.sampleCount(0), std::size_t(2000));
+    QCOMPARE(box.analogIns()[0]->sampleCount(), std::size_t(2000));
 
     gate.release();
     QVERIFY(finished.wait(WaitMs));
@@ -156,78 +149,67 @@ void TestFileWork::startDuringASaveWaitsForIt()
     QCOMPARE(read.box->edgeCnts()[0]->sampleCount(), std::size_t(2000));
 }
 
-// Cancelled once the new file is open and the writing begins.
-void TestFileWork::cancelledSaveLeavesTheOldFile()
+void TestFileWork::jobOnAWorker_data()
 {
-    for (const bool project : { true, false }) {
-        Rig rig;
-        rig.fillSamples(200000);
-        QTemporaryDir dir;
-        const QString fileName = dir.filePath(QStringLiteral("old.file"));
-        QVERIFY(writeAll(fileName, "the old content\n"));
-
-        ZFileProgress progress;
-        ZProjectCommands commands(rig.app);
-        commands.setStatusSink([&progress](const QString &text) {
-            if (text.startsWith(QLatin1String("Saving")))
-                progress.cancel();
-        });
-        const ZCommandOutcome outcome = project ? commands.saveProject(fileName, &progress)
-                                                : commands.saveData(fileName, &progress);
-        QVERIFY(!outcome.succeeded);
-        QVERIFY(outcome.cancelled);
-        QCOMPARE(outcome.message, ZCommandOutcome::NoMessage);
-        QCOMPARE(outcome.statusText,
-                 project ? QStringLiteral("Save Project canceled.")
-                         : QStringLiteral("Save Data canceled."));
-        QCOMPARE(readAll(fileName), QByteArray("the old content\n"));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
-                 QStringList { QStringLiteral("old.file") });
-        QVERIFY(!rig.unsaved.hasUnsavedSamples()); // no run began: nothing to lose
-    }
+    QTest::addColumn<QString>("status"); // names the command and how it ended
+    for (const char *status : { "Open Project succeeded.", "Open Project canceled.",
+                                "Save Project canceled.", "Save Data canceled." })
+        QTest::newRow(status) << status;
 }
 
-void TestFileWork::openOnAWorkerAddsOneBoxOrNone_data()
+// A reading adds its box only once handed over, and none when cancelled; a cancelled save
+// leaves the old file as it was, and nothing beside it.
+void TestFileWork::jobOnAWorker()
 {
-    QTest::addColumn<bool>("cancel");
-    QTest::newRow("completed") << false;
-    QTest::newRow("cancelled while reading") << true;
-}
-
-void TestFileWork::openOnAWorkerAddsOneBoxOrNone()
-{
-    QFETCH(bool, cancel);
+    QFETCH(QString, status);
+    const bool open = status.startsWith(QLatin1String("Open"));
+    const bool cancel = status.endsWith(QLatin1String("canceled."));
     Rig rig;
     rig.fillSamples(50000);
     ZProjectCommands commands(rig.app);
-    const QString fileName = m_dir.filePath(QStringLiteral("open.xml"));
-    QVERIFY(commands.saveProject(fileName).succeeded);
-    const std::size_t boxesBefore = rig.app.boxes().size();
+    const QTemporaryDir dir;
+    const QString fileName = dir.filePath(QStringLiteral("work.file"));
+    QVERIFY(open ? commands.saveProject(fileName).succeeded
+                 : writeAll(fileName, "the old content\n"));
+    const QByteArray before = readAll(fileName);
+    const std::size_t boxes = rig.app.boxes().size();
 
     ZFileProgress *jobProgress = nullptr;
+    // Cancelled once the version is accepted, or once the new file is open.
     commands.setStatusSink([&](const QString &text) {
-        if (cancel && text == QLatin1String("Reconstructing project..."))
+        if (cancel
+            && (text == QLatin1String("Reconstructing project...") || text.startsWith("Saving")))
             jobProgress->cancel();
     });
     ZOpenedProject opened;
     ZFileJob job(rig.app, [&](ZFileProgress &progress) {
         jobProgress = &progress;
+        if (!open)
+            return status.contains(QLatin1String("Project"))
+                ? commands.saveProject(fileName, &progress)
+                : commands.saveData(fileName, &progress);
         opened = commands.readProject(fileName, &progress);
         return opened.outcome;
     });
     QSignalSpy finished(&job, &ZFileJob::finished);
     job.start();
     QVERIFY(finished.wait(WaitMs));
-    QCOMPARE(rig.app.boxes().size(), boxesBefore); // reading adds nothing by itself
-    const ZCommandOutcome outcome = commands.addProject(std::move(opened));
+    QCOMPARE(rig.app.boxes().size(), boxes); // reading adds nothing by itself
+    const ZCommandOutcome outcome = open ? commands.addProject(std::move(opened)) : job.outcome();
     job.release();
 
+    QCOMPARE(outcome.statusText, status);
     QCOMPARE(outcome.cancelled, cancel);
     QCOMPARE(outcome.succeeded, !cancel);
-    QCOMPARE(rig.app.boxes().size(), boxesBefore + (cancel ? 0 : 1));
-    QCOMPARE(job.progress().total(), QFileInfo(fileName).size());
+    QCOMPARE(outcome.message, ZCommandOutcome::NoMessage);
+    QCOMPARE(rig.app.boxes().size(), boxes + (cancel ? 0 : 1));
+    QCOMPARE(readAll(fileName), before);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList { QStringLiteral("work.file") });
+    QVERIFY(!rig.unsaved.hasUnsavedSamples()); // no run began: nothing to lose
+    if (open)
+        QCOMPARE(job.progress().total(), before.size());
     if (!cancel) {
-        QCOMPARE(job.progress().done(), QFileInfo(fileName).size());
+        QCOMPARE(job.progress().done(), before.size());
         QCOMPARE(rig.app.boxes().back()->analogIns()[0]->sampleCount(), std::size_t(50000));
     }
 }
