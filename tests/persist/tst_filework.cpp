@@ -5,7 +5,7 @@
 #include "device/zsimulatedbridge.h"
 #include "persist/zfilejob.h"
 #include "persist/zprojectcommands.h"
-#include "persist/zprojectreader.h"
+#include "persist/zsavedtime.h"
 #include "persist/zunsavedsamples.h"
 #include "persisttestutil.h"
 
@@ -15,6 +15,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -23,6 +24,8 @@ constexpr int WaitMs = 15000;
 // Digital input 0 of the simulated box is high for 2 s, then low for 2 s.
 constexpr double LowMs = 2500.0;
 constexpr double RisingEdgeMs = 4100.0;
+
+enum Fault { NoFault, Cancel, NoFolder, DiskFull, NameBecameFolder };
 
 // An application model on a simulated box the test holds.
 struct Rig
@@ -73,8 +76,8 @@ private slots:
     void initTestCase();
     void startDuringASaveWaitsForIt_data();
     void startDuringASaveWaitsForIt();
-    void jobOnAWorker_data();
-    void jobOnAWorker();
+    void commandsOnAWorker_data();
+    void commandsOnAWorker();
     void unsavedSamples();
 
 private:
@@ -107,6 +110,9 @@ void TestFileWork::startDuringASaveWaitsForIt()
 
     const QString fileName = m_dir.filePath(QStringLiteral("during.xml"));
     ZProjectCommands commands(rig.app);
+    commands.setClock([] { return QDateTime(QDate(2024, 6, 1), QTime(9, 30)); });
+    QVERIFY(commands.saveProject(fileName).succeeded);
+    const QByteArray reference = readAll(fileName); // the earlier run, whole
     QSemaphore gate;
     ZFileJob job(rig.app, [&](ZFileProgress &progress) {
         gate.acquire(); // the save reads only once the start has fired
@@ -141,77 +147,126 @@ void TestFileWork::startDuringASaveWaitsForIt()
     QVERIFY(rig.app.isCommunicating());
     QVERIFY(rig.app.requestStop());
 
-    ZProjectReadResult read = readProjectFile(fileName);
-    QCOMPARE(read.outcome, ZProjectReadResult::Opened);
-    QCOMPARE(read.box->analogIns().size(), std::size_t(2));
-    QCOMPARE(read.box->analogIns()[0]->sampleCount(), std::size_t(2000));
-    QCOMPARE(read.box->analogIns()[1]->sampleCount(), std::size_t(1000));
-    QCOMPARE(read.box->edgeCnts()[0]->sampleCount(), std::size_t(2000));
+    QCOMPARE(readAll(fileName), reference);
 }
 
-void TestFileWork::jobOnAWorker_data()
+void TestFileWork::commandsOnAWorker_data()
 {
-    QTest::addColumn<QString>("status"); // names the command and how it ended
-    for (const char *status : { "Open Project succeeded.", "Open Project canceled.",
-                                "Save Project canceled.", "Save Data canceled." })
-        QTest::newRow(status) << status;
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<QString>("expected"); // the outcome; FILE stands for the file name
+    QTest::newRow("open") << "Open" << int(NoFault) << "succeeded | Open Project succeeded.";
+    QTest::newRow("open, cancelled")
+        << "Open" << int(Cancel) << "failed, cancelled | Open Project canceled.";
+    for (const QString kind : { "Project", "Data" }) {
+        const auto row = [&](const char *name, Fault fault, const QString &expected) {
+            QTest::newRow(qPrintable(kind + QLatin1String(", ") + QLatin1String(name)))
+                << kind << int(fault) << expected;
+        };
+        const auto warning = [&](const char *reason) {
+            return QStringLiteral("failed | warning | Save %1 | Can't Save %1 to FILE:\n%2. | %3")
+                .arg(kind, QLatin1String(reason),
+                     kind == QLatin1String("Project")
+                         ? QStringLiteral("Save Project failed.")
+                         : QStringLiteral("Save Data failed because of limits of authority."));
+        };
+        row("saved", NoFault,
+            QStringLiteral("succeeded | Save %1 succeeded").arg(kind)
+                + (kind == QLatin1String("Project") ? "." : ""));
+        row("cancelled", Cancel, QStringLiteral("failed, cancelled | Save %1 canceled.").arg(kind));
+        row("no folder", NoFolder, warning("No such file or directory"));
+        row("disk full", DiskFull, warning("File too large"));
+        // Written in full, but the new file cannot take the old one's place at the end.
+        row("the name became a folder", NameBecameFolder, warning("Is a directory"));
+    }
 }
 
-// A reading adds its box only once handed over, and none when cancelled; a cancelled save
-// leaves the old file as it was, and nothing beside it.
-void TestFileWork::jobOnAWorker()
+// A save either succeeds, or leaves the old file as it was and nothing beside it (for root
+// as well: no permission bits are involved). A reading adds its box only once handed
+// over, and none when cancelled.
+void TestFileWork::commandsOnAWorker()
 {
-    QFETCH(QString, status);
-    const bool open = status.startsWith(QLatin1String("Open"));
-    const bool cancel = status.endsWith(QLatin1String("canceled."));
+    QFETCH(QString, command);
+    QFETCH(int, fault);
+    QFETCH(QString, expected);
+    const bool open = command == QLatin1String("Open");
     Rig rig;
     rig.fillSamples(50000);
     ZProjectCommands commands(rig.app);
+    const QDateTime when(QDate(2024, 6, 1), QTime(9, 30));
+    commands.setClock([&] { return when; });
     const QTemporaryDir dir;
-    const QString fileName = dir.filePath(QStringLiteral("work.file"));
-    QVERIFY(open ? commands.saveProject(fileName).succeeded
-                 : writeAll(fileName, "the old content\n"));
-    const QByteArray before = readAll(fileName);
+    const QString target = dir.filePath(QStringLiteral("old.file"));
+    const QString aside = dir.filePath(QStringLiteral("aside"));
+    QVERIFY(open ? commands.saveProject(target).succeeded : writeAll(target, "old content\n"));
+    const QByteArray before = readAll(target);
+    const QString file = fault == NoFolder ? dir.filePath(QStringLiteral("missing/f")) : target;
     const std::size_t boxes = rig.app.boxes().size();
 
+    QStringList statuses;
     ZFileProgress *jobProgress = nullptr;
-    // Cancelled once the version is accepted, or once the new file is open.
+    // Once the version is accepted or the new file is open, before a byte is written.
     commands.setStatusSink([&](const QString &text) {
-        if (cancel
-            && (text == QLatin1String("Reconstructing project...") || text.startsWith("Saving")))
+        statuses << text;
+        if (fault == Cancel
+            && (text.startsWith(QLatin1String("Saving"))
+                || text == QLatin1String("Reconstructing project...")))
             jobProgress->cancel();
+        if (fault == NameBecameFolder && QFile::rename(target, aside))
+            QDir().mkpath(target + QStringLiteral("/inner"));
     });
     ZOpenedProject opened;
     ZFileJob job(rig.app, [&](ZFileProgress &progress) {
         jobProgress = &progress;
         if (!open)
-            return status.contains(QLatin1String("Project"))
-                ? commands.saveProject(fileName, &progress)
-                : commands.saveData(fileName, &progress);
-        opened = commands.readProject(fileName, &progress);
+            return command == QLatin1String("Project") ? commands.saveProject(file, &progress)
+                                                       : commands.saveData(file, &progress);
+        opened = commands.readProject(file, &progress);
         return opened.outcome;
     });
     QSignalSpy finished(&job, &ZFileJob::finished);
-    job.start();
-    QVERIFY(finished.wait(WaitMs));
+    {
+        std::optional<FileSizeLimit> limit;
+        if (fault == DiskFull)
+            limit.emplace(100000);
+        job.start();
+        QVERIFY(finished.wait(WaitMs));
+    }
     QCOMPARE(rig.app.boxes().size(), boxes); // reading adds nothing by itself
     const ZCommandOutcome outcome = open ? commands.addProject(std::move(opened)) : job.outcome();
     job.release();
-
-    QCOMPARE(outcome.statusText, status);
-    QCOMPARE(outcome.cancelled, cancel);
-    QCOMPARE(outcome.succeeded, !cancel);
-    QCOMPARE(outcome.message, ZCommandOutcome::NoMessage);
-    QCOMPARE(rig.app.boxes().size(), boxes + (cancel ? 0 : 1));
-    QCOMPARE(readAll(fileName), before);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList { QStringLiteral("work.file") });
+    QCOMPARE(summary(outcome), expected.replace(QLatin1String("FILE"), file));
+    QCOMPARE(rig.app.boxes().size(), boxes + (open && fault == NoFault ? 1 : 0));
     QVERIFY(!rig.unsaved.hasUnsavedSamples()); // no run began: nothing to lose
-    if (open)
+    if (open) {
+        QCOMPARE(statuses,
+                 QStringList({ QStringLiteral("Reading from %1...").arg(file),
+                               QStringLiteral("Reconstructing project...") }));
         QCOMPARE(job.progress().total(), before.size());
-    if (!cancel) {
-        QCOMPARE(job.progress().done(), before.size());
-        QCOMPARE(rig.app.boxes().back()->analogIns()[0]->sampleCount(), std::size_t(50000));
+        if (fault == NoFault) {
+            QCOMPARE(job.progress().done(), before.size());
+            QCOMPARE(rig.app.boxes().back()->analogIns()[0]->sampleCount(), std::size_t(50000));
+        }
+        return;
     }
+    const QStringList saving { QStringLiteral("Saving %1 to %2...").arg(command, file) };
+    QCOMPARE(statuses, fault == NoFolder ? QStringList() : saving);
+    if (fault == NoFault) {
+        const QByteArray dated = savedTimeText(when).toUtf8()
+            + (command == QLatin1String("Project")
+                   ? QByteArray("\">\n <sampledData>\n")
+                   : QByteArray("\nanalogChannel\t1\ntime(seconds)\tvoltage(volts)\t"
+                                "funcValue\n0.01\t0.5\t0.5\n0.02\t0.501\t0.501\n"));
+        QVERIFY2(readAll(file).contains(dated), readAll(file).left(400));
+        return;
+    }
+    if (fault == NameBecameFolder) {
+        QVERIFY(QDir(target).removeRecursively());
+        QVERIFY(QFile::rename(aside, target));
+    }
+    QCOMPARE(readAll(target), before);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList { QStringLiteral("old.file") });
 }
 
 void TestFileWork::unsavedSamples()

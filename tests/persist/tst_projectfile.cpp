@@ -1,4 +1,5 @@
 #include "persisttestutil.h"
+#include "xmlrecorder.h"
 
 #include "app/zappobservable.h"
 #include "device/zimgybox.h"
@@ -7,7 +8,6 @@
 #include "persist/zprojectcommands.h"
 #include "persist/zprojectreader.h"
 #include "persist/zprojectwriter.h"
-#include "persist/zsavedtime.h"
 #include "persist/zxmlfastscanner.h"
 #include "persist/zxmlstreamscanner.h"
 
@@ -16,7 +16,6 @@
 
 #include <atomic>
 #include <cstring>
-#include <optional>
 #include <thread>
 
 namespace {
@@ -95,29 +94,10 @@ std::unique_ptr<ZRealBox> sampleBox()
     return box;
 }
 
-// Writes down every element a scanner reports.
-class Recorder : public ZXmlHandler
-{
-public:
-    void startElement(std::string_view name, const std::vector<ZXmlAttribute> &attributes) override
-    {
-        QByteArray line = "<" + QByteArray(name.data(), int(name.size()));
-        for (const ZXmlAttribute &a : attributes)
-            line += " " + QByteArray(a.name.data(), int(a.name.size())) + "=["
-                + QByteArray(a.value.data(), int(a.value.size())) + "]";
-        events << line;
-    }
-    void endElement() override { events << ">"; }
-
-    QByteArrayList events;
-};
-
 QString goldenPath()
 {
     return QFINDTESTDATA("data/project-golden.xml");
 }
-
-enum SaveFault { NoFault, NoFolder, DiskFull, NameBecameFolder };
 
 } // namespace
 
@@ -135,8 +115,6 @@ private slots:
     void badInput();
     void fastScannerAgreesWithQt_data();
     void fastScannerAgreesWithQt();
-    void saveCommands_data();
-    void saveCommands();
     void openProjectCommand();
 
 private:
@@ -377,100 +355,15 @@ void TestProjectFile::fastScannerAgreesWithQt()
     QBuffer buffer;
     buffer.setData(document);
     buffer.open(QIODevice::ReadOnly);
-    Recorder fastEvents;
+    XmlRecorder fastEvents;
     ZXmlFastScanner scanner(64);
     QCOMPARE(scanner.scan(buffer, fastEvents) == ZXmlFastScanner::WellFormed, fast);
     if (!fast)
         return;
     buffer.seek(0);
-    Recorder qtEvents;
+    XmlRecorder qtEvents;
     QVERIFY(scanXmlWithStreamReader(buffer, qtEvents));
     QCOMPARE(fastEvents.events, qtEvents.events);
-}
-
-void TestProjectFile::saveCommands_data()
-{
-    QTest::addColumn<bool>("project");
-    QTest::addColumn<int>("fault");
-    QTest::addColumn<QString>("reason"); // the system's, in the message
-    for (const bool project : { true, false }) {
-        const QByteArray kind = project ? "project, " : "data, ";
-        QTest::newRow(kind + "saved") << project << int(NoFault) << QString();
-        QTest::newRow(kind + "no folder")
-            << project << int(NoFolder) << "No such file or directory";
-        QTest::newRow(kind + "disk full") << project << int(DiskFull) << "File too large";
-        // Written in full, but the new file cannot take the old one's place at the end.
-        QTest::newRow(kind + "the name became a folder")
-            << project << int(NameBecameFolder) << "Is a directory";
-    }
-}
-
-// A save either succeeds or reports the system's reason and leaves the old file as it was
-// (for root as well: no permission bits are involved).
-void TestProjectFile::saveCommands()
-{
-    QFETCH(bool, project);
-    QFETCH(int, fault);
-    QFETCH(QString, reason);
-    const QString kind = project ? QStringLiteral("Project") : QStringLiteral("Data");
-    ZAppObservable app(noBridge());
-    app.setBoxType(1);
-    appendVolts(app.activeBox()->analogIns()[1], { { 0.5, 2.0 } });
-    for (int i = 0; fault == DiskFull && i < 20000; ++i)
-        appendVolts(app.activeBox()->analogIns()[0], { { i * 0.001, i * 1e-4 } });
-    const QTemporaryDir base;
-    const QString target = base.filePath(QStringLiteral("old.file"));
-    const QString aside = base.filePath(QStringLiteral("aside"));
-    QVERIFY(writeAll(target, "old content\n"));
-    const QString file = fault == NoFolder ? base.filePath(QStringLiteral("missing/f")) : target;
-
-    ZProjectCommands commands(app);
-    const QDateTime when(QDate(2024, 6, 1), QTime(9, 30));
-    commands.setClock([&] { return when; });
-    QStringList statuses;
-    // The status comes once the new file is open, before a byte is written.
-    commands.setStatusSink([&](const QString &text) {
-        statuses << text;
-        if (fault == NameBecameFolder && QFile::rename(target, aside))
-            QDir().mkpath(target + QStringLiteral("/inner"));
-    });
-    ZCommandOutcome outcome;
-    {
-        std::optional<FileSizeLimit> limit;
-        if (fault == DiskFull)
-            limit.emplace(100000);
-        outcome = project ? commands.saveProject(file) : commands.saveData(file);
-    }
-    const QStringList saving { QStringLiteral("Saving %1 to %2...").arg(kind, file) };
-    QCOMPARE(statuses, fault == NoFolder ? QStringList() : saving);
-    QCOMPARE(outcome.succeeded, fault == NoFault);
-    if (fault == NoFault) {
-        QCOMPARE(outcome.message, ZCommandOutcome::NoMessage);
-        QCOMPARE(outcome.statusText,
-                 project ? QStringLiteral("Save Project succeeded.")
-                         : QStringLiteral("Save Data succeeded"));
-        const QByteArray dated = savedTimeText(when).toUtf8()
-            + (project ? QByteArray("\">\n <sampledData>\n")
-                       : QByteArray("\nanalogChannel\t2\ntime(seconds)\tvoltage(volts)\t"
-                                    "funcValue\n0.5\t2\t2\n"));
-        QVERIFY2(project ? readAll(file).contains(dated) : readAll(file) == dated, readAll(file));
-        return;
-    }
-    QCOMPARE(outcome.message, ZCommandOutcome::WarningMessage);
-    QCOMPARE(QStringList({ outcome.messageTitle, outcome.messageText, outcome.statusText }),
-             QStringList({ QStringLiteral("Save %1").arg(kind),
-                           QStringLiteral("Can't Save %1 to %2:\n%3.").arg(kind, file, reason),
-                           project ? QStringLiteral("Save Project failed.")
-                                   : QStringLiteral("Save Data failed because of limits of "
-                                                    "authority.") }));
-    // Undone, the sabotage leaves the old file as it was and nothing beside it.
-    if (fault == NameBecameFolder) {
-        QVERIFY(QDir(target).removeRecursively());
-        QVERIFY(QFile::rename(aside, target));
-    }
-    QCOMPARE(readAll(target), QByteArray("old content\n"));
-    QCOMPARE(QDir(base.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-             QStringList { QStringLiteral("old.file") });
 }
 
 void TestProjectFile::openProjectCommand()
@@ -484,25 +377,21 @@ void TestProjectFile::openProjectCommand()
     const QString old = m_dir.filePath(QStringLiteral("old.xml"));
     writeAll(broken, readAll(goldenPath()).left(300));
     writeAll(old, "<?xml version=\"1.0\"?>\n<Quoravi version=\"1.9\"><sampledData/></Quoravi>\n");
-    const QString reading = QStringLiteral("Open Project failed because of reading failure.");
+    const QString reading
+        = QStringLiteral("failed | Open Project failed because of reading failure.");
     const QList<QPair<QString, QString>> failures {
         { m_dir.filePath(QStringLiteral("missing.xml")), reading },
         { m_dir.path(), reading },
-        { broken, QStringLiteral("Open Project failed because of file of invalid format.") },
-        { old, QStringLiteral("Open Project failed because of unmatched version.") },
+        { broken,
+          QStringLiteral("failed | Open Project failed because of file of invalid format.") },
+        { old,
+          QStringLiteral("failed | plain | Please choose project file saved by Quoravi of the "
+                         "current Version! | Open Project failed because of unmatched version.") },
     };
-    for (const auto &[file, status] : failures) {
+    for (const auto &[file, expected] : failures) {
         statuses.clear();
-        const ZCommandOutcome outcome = commands.openProject(file);
-        QVERIFY(!outcome.succeeded);
-        QCOMPARE(outcome.statusText, status);
+        QCOMPARE(summary(commands.openProject(file)), expected);
         QCOMPARE(statuses.first(), QStringLiteral("Reading from %1...").arg(file));
-        QCOMPARE(outcome.message,
-                 file == old ? ZCommandOutcome::PlainMessage : ZCommandOutcome::NoMessage);
-        QCOMPARE(outcome.messageText,
-                 file == old ? QStringLiteral("Please choose project file saved by "
-                                              "Quoravi of the current Version!")
-                             : QString());
     }
     QCOMPARE(app.boxes().size(), std::size_t(1));
 
@@ -514,8 +403,8 @@ void TestProjectFile::openProjectCommand()
     QCOMPARE(app.boxes().back()->id(), firstId);
     statuses.clear();
     for (std::size_t n = 3; n <= 4; ++n) {
-        const ZCommandOutcome outcome = commands.openProject(goldenPath());
-        QCOMPARE(outcome.statusText, QStringLiteral("Open Project succeeded."));
+        QCOMPARE(summary(commands.openProject(goldenPath())),
+                 QStringLiteral("succeeded | Open Project succeeded."));
         QCOMPARE(app.boxes().size(), n);
         QCOMPARE(app.boxes()[n - 1]->id(), firstId + int(n) - 2);
         QCOMPARE(app.activeBox(), app.boxes()[0]);

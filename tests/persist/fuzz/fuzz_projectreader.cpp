@@ -10,30 +10,15 @@
 #include "persist/zxmlfastscanner.h"
 #include "persist/zxmlstreamscanner.h"
 
+#include "../xmlrecorder.h"
+
 #include <QBuffer>
-#include <QByteArrayList>
 
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 
 namespace {
-
-class Recorder : public ZXmlHandler
-{
-public:
-    void startElement(std::string_view name, const std::vector<ZXmlAttribute> &attributes) override
-    {
-        QByteArray event = "<" + QByteArray(name.data(), int(name.size()));
-        for (const ZXmlAttribute &a : attributes)
-            event += ' ' + QByteArray(a.name.data(), int(a.name.size())) + '='
-                + QByteArray(a.value.data(), int(a.value.size())).toHex();
-        events << event;
-    }
-    void endElement() override { events << ">"; }
-
-    QByteArrayList events;
-};
 
 void check(bool condition, const char *what)
 {
@@ -70,11 +55,11 @@ void checkDocument(const QByteArray &bytes)
         checkSeries(result.box->edgeCnts());
     }
     buffer.seek(0);
-    Recorder fast;
+    XmlRecorder fast;
     ZXmlFastScanner scanner(64); // small, so that tags straddle refills
     if (scanner.scan(buffer, fast) == ZXmlFastScanner::WellFormed) {
         buffer.seek(0);
-        Recorder qt;
+        XmlRecorder qt;
         check(scanXmlWithStreamReader(buffer, qt), "accepted documents are well-formed");
         check(fast.events == qt.events, "the same elements as QXmlStreamReader");
     }
