@@ -136,7 +136,6 @@ void TestFileWork::startDuringASaveWaitsForIt()
     QVERIFY(rig.app.isSampling());
     QVERIFY(!box.isSampling());
     QVERIFY(!rig.app.isCommunicating());
-    QCOMPARE(box.analogIns()[0]->sampleCount(), std::size_t(2000));
 
     gate.release();
     QVERIFY(finished.wait(WaitMs));

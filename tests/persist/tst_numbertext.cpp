@@ -77,9 +77,9 @@ void TestNumberText::formsMatchQt()
         return ZNumberText::decimal(v, 8, out);
     };
     for (const double value : sampleValues()) {
-        const QString name = QString::number(value, 'g', 17);
         QCOMPARE(render(general6, value), QString::number(value, 'g', 6));
-        QVERIFY2(render(decimal8, value) == formatNumber(value, 8), qPrintable(name));
+        QVERIFY2(render(decimal8, value) == formatNumber(value, 8),
+                 qPrintable(QString::number(value, 'g', 17)));
         if (!std::isfinite(value))
             continue;
         const QString text = render(ZNumberText::shortest, value);
