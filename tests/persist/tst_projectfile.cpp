@@ -4,7 +4,6 @@
 #include "app/zappobservable.h"
 #include "device/zimgybox.h"
 #include "device/zrealbox.h"
-#include "persist/zprojectbuilder.h"
 #include "persist/zprojectcommands.h"
 #include "persist/zprojectreader.h"
 #include "persist/zprojectwriter.h"
@@ -62,23 +61,14 @@ QByteArray written(const ZBox &box, const QString &savedTime)
     return writeProject(box, savedTime, buffer) ? buffer.data() : QByteArray();
 }
 
-// Through the reader, or through QXmlStreamReader alone to hold the fast path to its answers.
+// Through the fast path, or, with a comment after the root that the fast path leaves to
+// QXmlStreamReader, through QXmlStreamReader from the start to hold the fast path to its answers.
 ZProjectReadResult readBytes(const QByteArray &bytes, bool qtOnly = false)
 {
     QBuffer buffer;
-    buffer.setData(bytes);
+    buffer.setData(qtOnly ? bytes + "<!-- -->" : bytes);
     buffer.open(QIODevice::ReadOnly);
-    if (!qtOnly)
-        return readProject(buffer);
-    ZProjectBuilder builder;
-    ZProjectReadResult result;
-    if (!scanXmlWithStreamReader(buffer, builder))
-        result.outcome = ZProjectReadResult::InvalidFormat;
-    else if (!builder.versionAccepted())
-        result.outcome = ZProjectReadResult::UnmatchedVersion;
-    else
-        result = { ZProjectReadResult::Opened, builder.takeBox() };
-    return result;
+    return readProject(buffer);
 }
 
 // Type 8 (four analog inputs, a digital input, an edge counter), samples on AI2, AI4, DI1, CN1.
