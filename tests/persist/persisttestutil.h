@@ -4,6 +4,7 @@
 #include "app/zappobservable.h"
 #include "device/zusbbridge.h"
 #include "model/zanalogin.h"
+#include "persist/zcommandoutcome.h"
 
 #include <QDir>
 #include <QFile>
@@ -60,16 +61,31 @@ inline void appendRaw(ZInChannel *channel, std::initializer_list<std::pair<doubl
     }
 }
 
+// An outcome in one comparable line: how it ended, the kind of message box if any, and the
+// texts it carries.
+inline QString summary(const ZCommandOutcome &outcome)
+{
+    QStringList parts { QLatin1String(outcome.succeeded ? "succeeded" : "failed")
+                        + QLatin1String(outcome.cancelled ? ", cancelled" : "") };
+    if (outcome.message != ZCommandOutcome::NoMessage)
+        parts << QLatin1String(outcome.message == ZCommandOutcome::WarningMessage ? "warning"
+                                                                                  : "plain");
+    for (const QString &text : { outcome.messageTitle, outcome.messageText, outcome.statusText }) {
+        if (!text.isEmpty())
+            parts << text;
+    }
+    return parts.join(QLatin1String(" | "));
+}
+
 // While it lives, a write beyond the limit fails as on a full disk.
 class FileSizeLimit
 {
 public:
     explicit FileSizeLimit(rlim_t bytes)
+        : m_oldHandler(std::signal(SIGXFSZ, SIG_IGN))
     {
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
         getrlimit(RLIMIT_FSIZE, &m_saved);
-        rlimit limit = m_saved;
-        limit.rlim_cur = bytes;
+        const rlimit limit { bytes, m_saved.rlim_max };
         setrlimit(RLIMIT_FSIZE, &limit);
     }
     ~FileSizeLimit()
@@ -77,12 +93,11 @@ public:
         setrlimit(RLIMIT_FSIZE, &m_saved);
         std::signal(SIGXFSZ, m_oldHandler);
     }
-    FileSizeLimit(const FileSizeLimit &) = delete;
-    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+    Q_DISABLE_COPY(FileSizeLimit)
 
 private:
+    void (*m_oldHandler)(int);
     rlimit m_saved {};
-    void (*m_oldHandler)(int) = nullptr;
 };
 
 #endif // PERSISTTESTUTIL_H

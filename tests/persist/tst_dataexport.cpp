@@ -13,7 +13,6 @@ class TestDataExport : public QObject
 
 private slots:
     void everyKindInChannelOrder();
-    void dateLine();
 };
 
 // Channels without samples are left out; times have six digits (ties away from zero),
@@ -44,10 +43,7 @@ void TestDataExport::everyKindInChannelOrder()
                    "1e-05\t1\n1234.57\t0\n12345.3\t1\n1e+06\t1\n"
                    "digitChannel\t5\ntime(seconds)\tstatus\n0.25\t0\n0.251\t1\n"
                    "edgeCounter\t1\ntime(seconds)\tcounted\n0.1\t4294967295\n0.2\t2147483648\n"));
-}
-
-void TestDataExport::dateLine()
-{
+    // The first line: the moment of saving in the short form of the user's locale.
     const QDateTime when(QDate(2024, 6, 1), QTime(9, 30));
     QCOMPARE(savedTimeText(when, QLocale(QLocale::English, QLocale::UnitedStates)),
              QStringLiteral("6/1/24 9:30 AM"));

@@ -5,15 +5,17 @@
 #include "device/zsimulatedbridge.h"
 #include "persist/zfilejob.h"
 #include "persist/zprojectcommands.h"
-#include "persist/zprojectreader.h"
+#include "persist/zsavedtime.h"
 #include "persist/zunsavedsamples.h"
 #include "persisttestutil.h"
 
+#include <QScopeGuard>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QtTest>
 
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -23,8 +25,9 @@ constexpr int WaitMs = 15000;
 constexpr double LowMs = 2500.0;
 constexpr double RisingEdgeMs = 4100.0;
 
-// An application model on a simulated box the test holds, with samples from a run that
-// has ended (appended directly: the samples are the point here, not the run).
+enum Fault { NoFault, Cancel, NoFolder, DiskFull, NameBecameFolder };
+
+// An application model on a simulated box the test holds.
 struct Rig
 {
     Rig()
@@ -35,24 +38,18 @@ struct Rig
         unsaved.attach(&app);
     }
 
+    // Samples from a run that has ended, on AI1, AI3 (half as many) and CN1.
     void fillSamples(int n)
     {
-        std::vector<double> times(std::size_t(n), 0.0);
-        std::vector<double> volts(std::size_t(n), 0.0);
-        std::vector<int> counts(std::size_t(n), 0);
+        ZRealBox &b = *app.activeBox();
         for (int i = 0; i < n; ++i) {
-            times[std::size_t(i)] = 0.01 * (i + 1);
-            volts[std::size_t(i)] = 0.5 + 0.001 * i;
-            counts[std::size_t(i)] = i;
+            const double t = 0.01 * (i + 1);
+            const double v = 0.5 + 0.001 * i;
+            b.analogIns()[0]->appendVolts(&t, &v, 1);
+            if (i < n / 2)
+                b.analogIns()[2]->appendVolts(&t, &v, 1);
+            b.edgeCnts()[0]->append(&t, &i, 1);
         }
-        app.activeBox()->analogIns()[0]->appendVolts(times.data(), volts.data(), n);
-        app.activeBox()->analogIns()[2]->appendVolts(times.data(), volts.data(), n / 2);
-        app.activeBox()->edgeCnts()[0]->append(times.data(), counts.data(), n);
-    }
-
-    std::size_t sampleCount(int analogIn) const
-    {
-        return app.activeBox()->analogIns()[std::size_t(analogIn)]->sampleCount();
     }
 
     ZManualClock clock { LowMs };
@@ -79,9 +76,8 @@ private slots:
     void initTestCase();
     void startDuringASaveWaitsForIt_data();
     void startDuringASaveWaitsForIt();
-    void cancelledSaveLeavesTheOldFile();
-    void openOnAWorkerAddsOneBoxOrNone_data();
-    void openOnAWorkerAddsOneBoxOrNone();
+    void commandsOnAWorker_data();
+    void commandsOnAWorker();
     void unsavedSamples();
 
 private:
@@ -114,6 +110,9 @@ void TestFileWork::startDuringASaveWaitsForIt()
 
     const QString fileName = m_dir.filePath(QStringLiteral("during.xml"));
     ZProjectCommands commands(rig.app);
+    commands.setClock([] { return QDateTime(QDate(2024, 6, 1), QTime(9, 30)); });
+    QVERIFY(commands.saveProject(fileName).succeeded);
+    const QByteArray reference = readAll(fileName); // the earlier run, whole
     QSemaphore gate;
     ZFileJob job(rig.app, [&](ZFileProgress &progress) {
         gate.acquire(); // the save reads only once the start has fired
@@ -121,7 +120,7 @@ void TestFileWork::startDuringASaveWaitsForIt()
     });
     QSignalSpy finished(&job, &ZFileJob::finished);
     job.start();
-
+    const auto unblock = qScopeGuard([&gate] { gate.release(); }); // also when a check fails
     // Queued after the model's own connection: seen here once the model has had the start.
     QObject receiver;
     int starts = 0;
@@ -137,7 +136,6 @@ void TestFileWork::startDuringASaveWaitsForIt()
     QVERIFY(rig.app.isSampling());
     QVERIFY(!box.isSampling());
     QVERIFY(!rig.app.isCommunicating());
-    QCOMPARE(rig.sampleCount(0), std::size_t(2000));
 
     gate.release();
     QVERIFY(finished.wait(WaitMs));
@@ -148,88 +146,126 @@ void TestFileWork::startDuringASaveWaitsForIt()
     QVERIFY(rig.app.isCommunicating());
     QVERIFY(rig.app.requestStop());
 
-    ZProjectReadResult read = readProjectFile(fileName);
-    QCOMPARE(read.outcome, ZProjectReadResult::Opened);
-    QCOMPARE(read.box->analogIns().size(), std::size_t(2));
-    QCOMPARE(read.box->analogIns()[0]->sampleCount(), std::size_t(2000));
-    QCOMPARE(read.box->analogIns()[1]->sampleCount(), std::size_t(1000));
-    QCOMPARE(read.box->edgeCnts()[0]->sampleCount(), std::size_t(2000));
+    QCOMPARE(readAll(fileName), reference);
 }
 
-// Cancelled once the new file is open and the writing begins.
-void TestFileWork::cancelledSaveLeavesTheOldFile()
+void TestFileWork::commandsOnAWorker_data()
 {
-    for (const bool project : { true, false }) {
-        Rig rig;
-        rig.fillSamples(200000);
-        QTemporaryDir dir;
-        const QString fileName = dir.filePath(QStringLiteral("old.file"));
-        QVERIFY(writeAll(fileName, "the old content\n"));
-
-        ZFileProgress progress;
-        ZProjectCommands commands(rig.app);
-        commands.setStatusSink([&progress](const QString &text) {
-            if (text.startsWith(QLatin1String("Saving")))
-                progress.cancel();
-        });
-        const ZCommandOutcome outcome = project ? commands.saveProject(fileName, &progress)
-                                                : commands.saveData(fileName, &progress);
-        QVERIFY(!outcome.succeeded);
-        QVERIFY(outcome.cancelled);
-        QCOMPARE(outcome.message, ZCommandOutcome::NoMessage);
-        QCOMPARE(outcome.statusText,
-                 project ? QStringLiteral("Save Project canceled.")
-                         : QStringLiteral("Save Data canceled."));
-        QCOMPARE(readAll(fileName), QByteArray("the old content\n"));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
-                 QStringList { QStringLiteral("old.file") });
-        QVERIFY(!rig.unsaved.hasUnsavedSamples()); // no run began: nothing to lose
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<QString>("expected"); // the outcome; FILE stands for the file name
+    QTest::newRow("open") << "Open" << int(NoFault) << "succeeded | Open Project succeeded.";
+    QTest::newRow("open, cancelled")
+        << "Open" << int(Cancel) << "failed, cancelled | Open Project canceled.";
+    for (const QString kind : { "Project", "Data" }) {
+        const auto row = [&](const char *name, Fault fault, const QString &expected) {
+            QTest::newRow(qPrintable(kind + QLatin1String(", ") + QLatin1String(name)))
+                << kind << int(fault) << expected;
+        };
+        const auto warning = [&](const char *reason) {
+            return QStringLiteral("failed | warning | Save %1 | Can't Save %1 to FILE:\n%2. | %3")
+                .arg(kind, QLatin1String(reason),
+                     kind == QLatin1String("Project")
+                         ? QStringLiteral("Save Project failed.")
+                         : QStringLiteral("Save Data failed because of limits of authority."));
+        };
+        row("saved", NoFault,
+            QStringLiteral("succeeded | Save %1 succeeded").arg(kind)
+                + (kind == QLatin1String("Project") ? "." : ""));
+        row("cancelled", Cancel, QStringLiteral("failed, cancelled | Save %1 canceled.").arg(kind));
+        row("no folder", NoFolder, warning("No such file or directory"));
+        row("disk full", DiskFull, warning("File too large"));
+        // Written in full, but the new file cannot take the old one's place at the end.
+        row("the name became a folder", NameBecameFolder, warning("Is a directory"));
     }
 }
 
-void TestFileWork::openOnAWorkerAddsOneBoxOrNone_data()
+// A save either succeeds, or leaves the old file as it was and nothing beside it (for root
+// as well: no permission bits are involved). A reading adds its box only once handed
+// over, and none when cancelled.
+void TestFileWork::commandsOnAWorker()
 {
-    QTest::addColumn<bool>("cancel");
-    QTest::newRow("completed") << false;
-    QTest::newRow("cancelled while reading") << true;
-}
-
-void TestFileWork::openOnAWorkerAddsOneBoxOrNone()
-{
-    QFETCH(bool, cancel);
+    QFETCH(QString, command);
+    QFETCH(int, fault);
+    QFETCH(QString, expected);
+    const bool open = command == QLatin1String("Open");
     Rig rig;
     rig.fillSamples(50000);
     ZProjectCommands commands(rig.app);
-    const QString fileName = m_dir.filePath(QStringLiteral("open.xml"));
-    QVERIFY(commands.saveProject(fileName).succeeded);
-    const std::size_t boxesBefore = rig.app.boxes().size();
+    const QDateTime when(QDate(2024, 6, 1), QTime(9, 30));
+    commands.setClock([&] { return when; });
+    const QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("old.file"));
+    const QString aside = dir.filePath(QStringLiteral("aside"));
+    QVERIFY(open ? commands.saveProject(target).succeeded : writeAll(target, "old content\n"));
+    const QByteArray before = readAll(target);
+    const QString file = fault == NoFolder ? dir.filePath(QStringLiteral("missing/f")) : target;
+    const std::size_t boxes = rig.app.boxes().size();
 
+    QStringList statuses;
     ZFileProgress *jobProgress = nullptr;
+    // Once the version is accepted or the new file is open, before a byte is written.
     commands.setStatusSink([&](const QString &text) {
-        if (cancel && text == QLatin1String("Reconstructing project..."))
+        statuses << text;
+        if (fault == Cancel
+            && (text.startsWith(QLatin1String("Saving"))
+                || text == QLatin1String("Reconstructing project...")))
             jobProgress->cancel();
+        if (fault == NameBecameFolder && QFile::rename(target, aside))
+            QDir().mkpath(target + QStringLiteral("/inner"));
     });
     ZOpenedProject opened;
     ZFileJob job(rig.app, [&](ZFileProgress &progress) {
         jobProgress = &progress;
-        opened = commands.readProject(fileName, &progress);
+        if (!open)
+            return command == QLatin1String("Project") ? commands.saveProject(file, &progress)
+                                                       : commands.saveData(file, &progress);
+        opened = commands.readProject(file, &progress);
         return opened.outcome;
     });
     QSignalSpy finished(&job, &ZFileJob::finished);
-    job.start();
-    QVERIFY(finished.wait(WaitMs));
-    QCOMPARE(rig.app.boxes().size(), boxesBefore); // reading adds nothing by itself
-    const ZCommandOutcome outcome = commands.addProject(std::move(opened));
-    job.release();
-
-    QCOMPARE(outcome.cancelled, cancel);
-    QCOMPARE(outcome.succeeded, !cancel);
-    QCOMPARE(rig.app.boxes().size(), boxesBefore + (cancel ? 0 : 1));
-    QCOMPARE(job.progress().total(), QFileInfo(fileName).size());
-    if (!cancel) {
-        QCOMPARE(job.progress().done(), QFileInfo(fileName).size());
-        QCOMPARE(rig.app.boxes().back()->analogIns()[0]->sampleCount(), std::size_t(50000));
+    {
+        std::optional<FileSizeLimit> limit;
+        if (fault == DiskFull)
+            limit.emplace(100000);
+        job.start();
+        QVERIFY(finished.wait(WaitMs));
     }
+    QCOMPARE(rig.app.boxes().size(), boxes); // reading adds nothing by itself
+    const ZCommandOutcome outcome = open ? commands.addProject(std::move(opened)) : job.outcome();
+    job.release();
+    QCOMPARE(summary(outcome), expected.replace(QLatin1String("FILE"), file));
+    QCOMPARE(rig.app.boxes().size(), boxes + (open && fault == NoFault ? 1 : 0));
+    QVERIFY(!rig.unsaved.hasUnsavedSamples()); // no run began: nothing to lose
+    if (open) {
+        QCOMPARE(statuses,
+                 QStringList({ QStringLiteral("Reading from %1...").arg(file),
+                               QStringLiteral("Reconstructing project...") }));
+        QCOMPARE(job.progress().total(), before.size());
+        if (fault == NoFault) {
+            QCOMPARE(job.progress().done(), before.size());
+            QCOMPARE(rig.app.boxes().back()->analogIns()[0]->sampleCount(), std::size_t(50000));
+        }
+        return;
+    }
+    const QStringList saving { QStringLiteral("Saving %1 to %2...").arg(command, file) };
+    QCOMPARE(statuses, fault == NoFolder ? QStringList() : saving);
+    if (fault == NoFault) {
+        const QByteArray dated = savedTimeText(when).toUtf8()
+            + (command == QLatin1String("Project")
+                   ? QByteArray("\">\n <sampledData>\n")
+                   : QByteArray("\nanalogChannel\t1\ntime(seconds)\tvoltage(volts)\t"
+                                "funcValue\n0.01\t0.5\t0.5\n0.02\t0.501\t0.501\n"));
+        QVERIFY2(readAll(file).contains(dated), readAll(file).left(400));
+        return;
+    }
+    if (fault == NameBecameFolder) {
+        QVERIFY(QDir(target).removeRecursively());
+        QVERIFY(QFile::rename(aside, target));
+    }
+    QCOMPARE(readAll(target), before);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList { QStringLiteral("old.file") });
 }
 
 void TestFileWork::unsavedSamples()
