@@ -8,6 +8,10 @@
 #include "model/zsmartarray.h"
 
 #include <QByteArray>
+#include <QFile>
+
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <memory>
 #include <vector>
@@ -38,6 +42,22 @@ inline ZByteArray frameOf(const QByteArray &bytes)
     for (char byte : bytes)
         frame.append(static_cast<unsigned char>(byte));
     return frame;
+}
+
+inline long threadId()
+{
+    return syscall(SYS_gettid);
+}
+
+// True while the thread sleeps in the kernel, as in a condition wait. A thread that spins stays
+// running or runnable however loaded the machine is, where its share of CPU time may not show it.
+inline bool isAsleep(long tid)
+{
+    QFile stat(QStringLiteral("/proc/self/task/%1/stat").arg(tid));
+    if (tid == 0 || !stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = stat.readAll();
+    return text.mid(text.lastIndexOf(')') + 2, 1) == "S";
 }
 
 // A simulated box of one type behind a link, on a clock the test moves.

@@ -18,11 +18,9 @@ class TestProtocol : public QObject
 
 private slots:
     void commandFrames();
-    void calibration();
+    void answers();
     void sampleRecords();
     void assembler();
-    void assemblerStopsAtFrame();
-    void echoComparison();
 };
 
 void TestProtocol::commandFrames()
@@ -52,21 +50,19 @@ void TestProtocol::commandFrames()
         { "3.125 ms", rateFrame(rateOf(3.125)), "aa041b000140" },
         { "2.2222222222222223 ms", rateFrame(rateOf(2.2222222222222223)), "aa041b0001c2" },
         { "2.380952380952381 ms", rateFrame(rateOf(2.380952380952381)), "aa041b0001a4" },
-        { "1 ms", rateFrame(rateOf(1.0)), "aa041b0003e8" },
-        { "1000 ms", rateFrame(rateOf(1000.0)), "aa041b000001" },
         { "1333 ms rounds up", rateFrame(rateOf(1333.0)), "aa041b000001" },
         { "2000.5 ms", rateFrame(rateOf(2000.5)), "aa041b000000" },
         { "3 ms rounds half up", rateFrame(rateOf(3.0)), "aa041b00014d" },
         { "NaN ms", rateFrame(rateOf(nan)), "aa041b000000" },
         { "negative ms", rateFrame(rateOf(-5.0)), "aa041b000000" },
         { "zero ms", rateFrame(rateOf(0.0)), "aa041bffffff" },
-        { "tiny ms", rateFrame(rateOf(1e-9)), "aa041bffffff" },
     };
     for (const auto &row : rows)
         QVERIFY2(hexOf(row.frame) == row.hex, qPrintable(row.name + (": " + hexOf(row.frame))));
 }
 
-void TestProtocol::calibration()
+// Calibration answers decoded, and an echo told from anything that merely resembles it.
+void TestProtocol::answers()
 {
     const struct
     {
@@ -89,10 +85,17 @@ void TestProtocol::calibration()
         Calibration got;
         const bool valid = decodeCalibration(frameOf(QByteArray::fromHex(row.hex)), &got);
         QVERIFY2(valid == (row.channel >= 0), row.hex);
-        if (valid) {
-            QVERIFY2(got.channel == row.channel, row.hex);
-            QVERIFY2(got.gain == row.gain && got.offset == row.offset, row.hex);
-        }
+        QVERIFY2(
+            !valid
+                || (got.channel == row.channel && got.gain == row.gain && got.offset == row.offset),
+            row.hex);
+    }
+    // The exact echo; then another opcode, another argument, a byte more, a byte less, no 0xAA.
+    const char *echoes[] = { "aa000003130088",   "aa000003140088", "aa000003130089",
+                             "aa00000413008800", "aa0000021300",   "ab000003130088" };
+    for (const char *hex : echoes) {
+        const bool echo = isEchoOf(frameOf(QByteArray::fromHex(hex)), analogInFrame(0, 8, true));
+        QVERIFY2(echo == (hex == echoes[0]), hex);
     }
 }
 
@@ -106,10 +109,8 @@ static QString recordsOf(const char *hex)
     QStringList records;
     ZSampleRecord record;
     while (reader.next(&record))
-        records << QStringLiteral("%1:%2=%3")
-                       .arg(int(record.kind), 2, 16, QLatin1Char('0'))
-                       .arg(record.channel)
-                       .arg(record.value);
+        records << QString::asprintf("%02x:%d=%lld", int(record.kind), record.channel,
+                                     static_cast<long long>(record.value));
     return records.join(' ');
 }
 
@@ -135,7 +136,8 @@ void TestProtocol::sampleRecords()
 }
 
 // Split into pieces of every size, including one byte at a time, and with an assembler that starts
-// handshake-sized: the frames are the same.
+// handshake-sized, the frames are the same; so they are the link's way, stopping at each frame and
+// going on with the bytes behind it.
 void TestProtocol::assembler()
 {
     const QByteArray echo = QByteArray::fromHex("aa00000103");
@@ -158,6 +160,9 @@ void TestProtocol::assembler()
         { "nothing but noise", QByteArray(40, '\x55'), {} },
         { "LEN 1024 is kept", largest + echo, { largest, echo } },
         { "longer than the start size", longer + echo, { longer, echo } },
+        { "0xAA last",
+          QByteArray::fromHex("aa000001aa") + echo,
+          { QByteArray::fromHex("aa000001aa"), echo } },
     };
     for (const auto &row : rows) {
         for (unsigned initialSize : { 5u, 257u }) {
@@ -173,47 +178,16 @@ void TestProtocol::assembler()
                 QVERIFY2(got == row.frames, row.name);
             }
         }
-    }
-}
-
-void TestProtocol::assemblerStopsAtFrame()
-{
-    const QByteArray stream = QByteArray::fromHex("11aa00000103aa0000012077");
-    const auto *bytes = reinterpret_cast<const unsigned char *>(stream.constData());
-    ZAnswerAssembler assembler;
-
-    QCOMPARE(assembler.feedUntilFrame(bytes, 3), 3u);
-    QVERIFY(!assembler.isComplete());
-    QCOMPARE(assembler.feedUntilFrame(bytes + 3, unsigned(stream.size()) - 3), 3u);
-    QCOMPARE(bytesOf(assembler.frame()), QByteArray::fromHex("aa00000103"));
-    // Feeding on starts the next frame.
-    QCOMPARE(assembler.feedUntilFrame(bytes + 6, unsigned(stream.size()) - 6), 5u);
-    QCOMPARE(bytesOf(assembler.frame()), QByteArray::fromHex("aa00000120"));
-
-    assembler.feed(0xAA);
-    assembler.clear();
-    QVERIFY(!assembler.feed(0x03));
-    QCOMPARE(assembler.frame().length(), 0u);
-}
-
-void TestProtocol::echoComparison()
-{
-    const struct
-    {
-        const char *hex;
-        bool echo;
-    } rows[] = {
-        { "aa000003130088", true }, // the exact echo
-        { "aa000003140088", false }, // another opcode
-        { "aa000003130089", false }, // another argument
-        { "aa00000413008800", false }, // one byte more
-        { "aa0000021300", false }, // one byte less
-        { "ab000003130088", false }, // no start byte
-    };
-    for (const auto &row : rows) {
-        const bool echo
-            = isEchoOf(frameOf(QByteArray::fromHex(row.hex)), analogInFrame(0, 8, true));
-        QVERIFY2(echo == row.echo, row.hex);
+        ZAnswerAssembler link;
+        QList<QByteArray> stopped;
+        const auto *bytes = reinterpret_cast<const unsigned char *>(row.stream.constData());
+        const unsigned size = unsigned(row.stream.size());
+        for (unsigned pos = 0, used = 1; pos < size && used > 0; pos += used) {
+            used = link.feedUntilFrame(bytes + pos, size - pos);
+            if (link.isComplete())
+                stopped << bytesOf(link.frame());
+        }
+        QVERIFY2(stopped == row.frames, row.name);
     }
 }
 
