@@ -46,12 +46,8 @@ void TestPacing::commandQueue()
     ZCommandQueue queue;
     unsigned char n = 0;
     for (unsigned char opcode :
-         { 0xF0, 0x20, 0x0A, 0x08, 0x0A, 0x02, 0x23, 0x1B, 0x13, 0x0B, 0x03, 0x0A }) {
-        ZByteArray frame(4);
-        for (unsigned char b : { std::uint8_t(0xAA), std::uint8_t(0x02), opcode, n++ })
-            frame.append(b);
-        QVERIFY(queue.push(frame));
-    }
+         { 0xF0, 0x20, 0x0A, 0x08, 0x0A, 0x02, 0x23, 0x1B, 0x13, 0x0B, 0x03, 0x0A })
+        QVERIFY(queue.push(frameOf(QByteArray::fromHex("aa02") + char(opcode) + char(n++))));
     ZByteArray partial(5);
     partial.append(0xAA);
     QVERIFY(!queue.push(partial));
@@ -152,8 +148,9 @@ void TestPacing::intakeRoutesRecords()
     intake.dispatch(sampleAnswer("02000005"));
     QCOMPARE(analog.sampleCount(), std::size_t(1));
     clock.advanceMs(analog.interval());
-    intake.dispatch(sampleAnswer("02000005 c0 02000006"));
-    QCOMPARE(analog.sampleCount(), std::size_t(2)); // 0xC0 ends the records
+    intake.dispatch(sampleAnswer("02000005 c0 4001"));
+    QCOMPARE(analog.sampleCount(), std::size_t(2));
+    QCOMPARE(digit.sampleCount(), std::size_t(1)); // 0xC0 ends the records
 
     // The unselected counter 0 has no monitor: the digital record behind it is lost.
     clock.advanceMs(1000.0);
