@@ -51,7 +51,7 @@ int opcodeOf(const ZByteArray &frame)
 
 // "synced" or "calibrated" (to the box's values) for a probe or a calibration request, the answer
 // in hex for another command, "" when the call failed.
-QByteArray callOf(BoxSession &session, const ZByteArray &command, int limitMs = 200)
+QByteArray callOf(BoxSession &session, const ZByteArray &command, int limitMs = 300)
 {
     if (opcodeOf(command) == OpProbe)
         return session.link->sync(limitMs) ? "synced" : "";
