@@ -2,6 +2,7 @@
 #define DEVICETESTUTIL_H
 
 #include "device/zclock.h"
+#include "device/zsamplerecord.h"
 #include "device/zsimulatedbox.h"
 #include "device/zsimulatedbridge.h"
 #include "device/zusblink.h"
@@ -9,6 +10,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QStringList>
 
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -42,6 +44,20 @@ inline ZByteArray frameOf(const QByteArray &bytes)
     for (char byte : bytes)
         frame.append(static_cast<unsigned char>(byte));
     return frame;
+}
+
+// Records as "kind:channel=value", or "none" when the frame answers no sample request.
+inline QString recordsOf(const ZByteArray &answer)
+{
+    ZSampleRecordReader reader(answer);
+    if (!reader.isSampleAnswer())
+        return QStringLiteral("none");
+    QStringList records;
+    ZSampleRecord record;
+    while (reader.next(&record))
+        records << QString::asprintf("%02x:%d=%lld", int(record.kind), record.channel,
+                                     static_cast<long long>(record.value));
+    return records.join(' ');
 }
 
 inline long threadId()

@@ -2,7 +2,6 @@
 
 #include "device/zanswerassembler.h"
 #include "device/zprotocol.h"
-#include "device/zsamplerecord.h"
 
 #include <QtTest>
 
@@ -58,21 +57,6 @@ void TestProtocol::commandFrames()
         QVERIFY2(hexOf(row.frame) == row.hex, qPrintable(row.name + (": " + hexOf(row.frame))));
 }
 
-// Records as "kind:channel=value", or "none" when the frame answers no sample request.
-static QString recordsOf(const char *hex)
-{
-    const ZByteArray answer = frameOf(QByteArray::fromHex(hex));
-    ZSampleRecordReader reader(answer);
-    if (!reader.isSampleAnswer())
-        return QStringLiteral("none");
-    QStringList records;
-    ZSampleRecord record;
-    while (reader.next(&record))
-        records << QString::asprintf("%02x:%d=%lld", int(record.kind), record.channel,
-                                     static_cast<long long>(record.value));
-    return records.join(' ');
-}
-
 // Calibration answers and sample records decoded, and an echo told from anything that merely
 // resembles it.
 void TestProtocol::answers()
@@ -125,7 +109,8 @@ void TestProtocol::answers()
         { "aa000003 13 0088", "none" }, // an echo
     };
     for (const auto &row : samples)
-        QCOMPARE(recordsOf(row.hex), QString::fromLatin1(row.records));
+        QCOMPARE(recordsOf(frameOf(QByteArray::fromHex(row.hex))),
+                 QString::fromLatin1(row.records));
 }
 
 // Split into pieces of every size, including one byte at a time, and with an assembler that starts
