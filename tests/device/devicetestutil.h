@@ -2,12 +2,18 @@
 #define DEVICETESTUTIL_H
 
 #include "device/zclock.h"
+#include "device/zsamplerecord.h"
 #include "device/zsimulatedbox.h"
 #include "device/zsimulatedbridge.h"
 #include "device/zusblink.h"
 #include "model/zsmartarray.h"
 
 #include <QByteArray>
+#include <QFile>
+#include <QStringList>
+
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <memory>
 #include <vector>
@@ -38,6 +44,36 @@ inline ZByteArray frameOf(const QByteArray &bytes)
     for (char byte : bytes)
         frame.append(static_cast<unsigned char>(byte));
     return frame;
+}
+
+// Records as "kind:channel=value", or "none" when the frame answers no sample request.
+inline QString recordsOf(const ZByteArray &answer)
+{
+    ZSampleRecordReader reader(answer);
+    if (!reader.isSampleAnswer())
+        return QStringLiteral("none");
+    QStringList records;
+    ZSampleRecord record;
+    while (reader.next(&record))
+        records << QString::asprintf("%02x:%d=%lld", int(record.kind), record.channel,
+                                     static_cast<long long>(record.value));
+    return records.join(' ');
+}
+
+inline long threadId()
+{
+    return syscall(SYS_gettid);
+}
+
+// True while the thread sleeps in the kernel, as in a condition wait. A thread that spins stays
+// running or runnable however loaded the machine is, where its share of CPU time may not show it.
+inline bool isAsleep(long tid)
+{
+    QFile stat(QStringLiteral("/proc/self/task/%1/stat").arg(tid));
+    if (tid == 0 || !stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = stat.readAll();
+    return text.mid(text.lastIndexOf(')') + 2, 1) == "S";
 }
 
 // A simulated box of one type behind a link, on a clock the test moves.

@@ -1,3 +1,5 @@
+#include "devicetestutil.h"
+
 #include "device/zchlmonitor.h"
 #include "device/zclock.h"
 #include "device/zcommandqueue.h"
@@ -12,8 +14,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-#include <chrono>
-#include <thread>
+#include <future>
 
 namespace {
 
@@ -21,21 +22,8 @@ namespace {
 ZByteArray sampleAnswer(const char *recordsHex)
 {
     const QByteArray payload = "\x20" + QByteArray::fromHex(recordsHex);
-    ZByteArray frame(4 + unsigned(payload.size()));
-    for (unsigned b : { 0xAAu, 0u, 0u, unsigned(payload.size()) })
-        frame.append(static_cast<unsigned char>(b));
-    for (char c : payload)
-        frame.append(static_cast<unsigned char>(c));
-    return frame;
+    return frameOf(QByteArray::fromHex("aa0000") + char(payload.size()) + payload);
 }
-
-class AnalogIn : public ZAnalogIn
-{
-public:
-    explicit AnalogIn(int channel)
-        : ZAnalogIn(componentId(AnalogInKind, channel))
-    { }
-};
 
 } // namespace
 
@@ -44,49 +32,22 @@ class TestPacing : public QObject
     Q_OBJECT
 
 private slots:
-    void edgeDetector();
-    void commandQueueOrder();
-    void commandQueueWakes();
+    void commandQueue();
     void monitorThinsAndCarriesLateness();
     void intakeRoutesRecords();
-    void intakeStopsAtUnmonitoredChannelAndWhileNotSampling();
-    void stopMonitorEmitsOnEdge();
+    void stopOnEdge();
 };
 
-void TestPacing::edgeDetector()
+// Frames leave by priority, equal ones in their order; a push wakes a waiter at once, and a wake()
+// ends the next wait even when it came first.
+void TestPacing::commandQueue()
 {
-    const struct
-    {
-        bool target;
-        const char *levels;
-        const char *fired; // fired() after each level
-    } rows[] = {
-        { true, "101", "001" },     { true, "01", "01" },  { true, "111", "000" },
-        { true, "01101", "01001" }, { false, "10", "01" }, { false, "010", "001" },
-    };
-    for (const auto &row : rows) {
-        ZEdgeDetector detector(row.target);
-        QByteArray seen;
-        for (const char *level = row.levels; *level; ++level)
-            seen += detector.feed(*level == '1') ? '1' : '0';
-        QVERIFY2(seen == row.fired, row.levels);
-        detector.reset();
-        QVERIFY(!detector.fired());
-    }
-}
-
-void TestPacing::commandQueueOrder()
-{
-    // Frames are "aa 02 opcode n", n counting the pushes: equal priorities keep their order.
+    // Frames are "aa 02 opcode n", n counting the pushes.
     ZCommandQueue queue;
     unsigned char n = 0;
     for (unsigned char opcode :
-         { 0xF0, 0x20, 0x0A, 0x08, 0x0A, 0x02, 0x23, 0x1B, 0x13, 0x0B, 0x03, 0x0A }) {
-        ZByteArray frame(4);
-        for (unsigned char b : { std::uint8_t(0xAA), std::uint8_t(0x02), opcode, n++ })
-            frame.append(b);
-        QVERIFY(queue.push(frame));
-    }
+         { 0xF0, 0x20, 0x0A, 0x08, 0x0A, 0x02, 0x23, 0x1B, 0x13, 0x0B, 0x03, 0x0A })
+        QVERIFY(queue.push(frameOf(QByteArray::fromHex("aa02") + char(opcode) + char(n++))));
     ZByteArray partial(5);
     partial.append(0xAA);
     QVERIFY(!queue.push(partial));
@@ -96,33 +57,27 @@ void TestPacing::commandQueueOrder()
         order << QStringLiteral("%1.%2").arg(frame[2], 0, 16).arg(frame[3]);
     QCOMPARE(order.join(' '),
              QStringLiteral("3.10 b.9 13.8 1b.7 23.6 2.5 a.2 a.4 a.11 8.3 20.1 f0.0"));
-}
 
-void TestPacing::commandQueueWakes()
-{
-    ZCommandQueue queue;
-    QElapsedTimer timer;
-    timer.start();
-    std::thread pusher([&queue] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        queue.push(ZProtocol::probeFrame());
+    std::atomic<long> tid { 0 };
+    auto waiter = std::async(std::launch::async, [&] {
+        tid = threadId();
+        queue.waitForWork(20000);
     });
-    queue.waitForWork(60000);
-    pusher.join();
+    QTRY_VERIFY_WITH_TIMEOUT(isAsleep(tid), 5000);
+    queue.push(ZProtocol::probeFrame());
+    QVERIFY(waiter.wait_for(std::chrono::seconds(10)) == std::future_status::ready);
     QCOMPARE(queue.size(), std::size_t(1));
-    QVERIFY(timer.elapsed() < 30000); // woken by the push, not by the time limit
 
     queue.wake();
-    timer.restart();
     queue.clear();
-    queue.waitForWork(60000); // an earlier wake() ends the next wait
-    QVERIFY(timer.elapsed() < 30000);
+    waiter = std::async(std::launch::async, [&queue] { queue.waitForWork(20000); });
+    QVERIFY(waiter.wait_for(std::chrono::seconds(10)) == std::future_status::ready);
 }
 
 void TestPacing::monitorThinsAndCarriesLateness()
 {
     ZManualClock clock;
-    AnalogIn channel(0);
+    ZAnalogIn channel(componentId(AnalogInKind, 0));
     channel.setInterval(10.0);
     ZChlMonitor monitor(&channel, clock);
     QList<int> takenAt;
@@ -154,9 +109,11 @@ void TestPacing::monitorThinsAndCarriesLateness()
     QVERIFY2(qAbs(taken - 900) <= 1, qPrintable(QString::number(taken)));
 }
 
+// Records go to their channels' monitors while sampling, up to the first record of a channel
+// without one and only as often as each channel's interval allows.
 void TestPacing::intakeRoutesRecords()
 {
-    AnalogIn analog(2);
+    ZAnalogIn analog(componentId(AnalogInKind, 2));
     ZDigitIn digit(componentId(DigitInKind, 0));
     ZEdgeCnt counter(componentId(EdgeCntKind, 1));
     ZDigitIn unselected(componentId(DigitInKind, 1));
@@ -169,30 +126,37 @@ void TestPacing::intakeRoutesRecords()
         c->setInterval(c->minInterval());
         monitors.push_back(std::make_unique<ZChlMonitor>(c, clock));
     }
+    bool sampling = false;
     ZSampleIntake intake(
-        monitors, [] { return true; }, clock);
+        monitors, [&sampling] { return sampling; }, clock);
     intake.startClock();
     clock.advanceMs(1.0); // every channel is at its 1 ms minimum: all due, nothing carried
+    intake.dispatch(sampleAnswer("4001"));
+    QCOMPARE(digit.sampleCount(), std::size_t(0));
 
+    sampling = true;
     intake.dispatch(sampleAnswer("02fffffe 4001 8100000100 4101"));
     QCOMPARE(analog.sampleCount(), std::size_t(1));
     QCOMPARE(analog.volts()[0], 10.0 * -2 / 8388607.0);
     QCOMPARE(analog.times()[0], 0.001);
     QCOMPARE(digit.statuses()[0], true);
     QCOMPARE(counter.counts()[0], 256u);
-    QCOMPARE(unselected.sampleCount(),
-             std::size_t(0)); // reported, but not selected
+    QCOMPARE(unselected.sampleCount(), std::size_t(0)); // reported, but not selected
     QCOMPARE(intake.appended(), quint64(3));
 
     // Within the channels' interval nothing more is taken.
     intake.dispatch(sampleAnswer("02000005"));
     QCOMPARE(analog.sampleCount(), std::size_t(1));
     clock.advanceMs(analog.interval());
-    intake.dispatch(sampleAnswer("02000005 c0 02000006"));
-    QCOMPARE(analog.sampleCount(), std::size_t(2)); // 0xC0 ends the records
+    intake.dispatch(sampleAnswer("02000005 c0 4001"));
+    QCOMPARE(analog.sampleCount(), std::size_t(2));
+    QCOMPARE(digit.sampleCount(), std::size_t(1)); // 0xC0 ends the records
 
-    // Echoes and frames cut inside a record take nothing beyond the last whole record.
+    // The unselected counter 0 has no monitor: the digital record behind it is lost.
     clock.advanceMs(1000.0);
+    intake.dispatch(sampleAnswer("8000000001 4001"));
+    QCOMPARE(digit.sampleCount(), std::size_t(1));
+    // Echoes and frames cut inside a record take nothing beyond the last whole record.
     intake.dispatch(sampleAnswer("4000 81000000")); // the counter record a byte short
     QCOMPARE(digit.sampleCount(), std::size_t(2));
     QCOMPARE(counter.sampleCount(), std::size_t(1));
@@ -200,46 +164,40 @@ void TestPacing::intakeRoutesRecords()
     QCOMPARE(intake.appended(), quint64(5));
 }
 
-void TestPacing::intakeStopsAtUnmonitoredChannelAndWhileNotSampling()
+// A stop is asked for at each rising (or falling) edge of the watched digital input, not for the
+// level it starts with; an analog input is watched for nothing.
+void TestPacing::stopOnEdge()
 {
-    ZDigitIn digit(componentId(DigitInKind, 0));
-    digit.setSelected(true);
-    ZManualClock clock;
-    std::vector<std::unique_ptr<ZChlMonitor>> monitors;
-    monitors.push_back(std::make_unique<ZChlMonitor>(&digit, clock));
-    bool sampling = false;
-    ZSampleIntake intake(
-        monitors, [&sampling] { return sampling; }, clock);
-    clock.advanceMs(5000.0);
-    intake.dispatch(sampleAnswer("4001"));
-    QCOMPARE(digit.sampleCount(), std::size_t(0));
-    sampling = true;
-    // The unselected counter 0 has no monitor: the digital record behind it is lost.
-    intake.dispatch(sampleAnswer("8000000001 4001"));
-    QCOMPARE(digit.sampleCount(), std::size_t(0));
-    intake.dispatch(sampleAnswer("4001 8000000001"));
-    QCOMPARE(digit.sampleCount(), std::size_t(1));
-}
-
-void TestPacing::stopMonitorEmitsOnEdge()
-{
-    ZDigitIn digit(componentId(DigitInKind, 0));
-    AnalogIn analog(0);
-    ZEdgeDetector rising(true);
-    ZStopMonitor monitor(&rising);
-    QSignalSpy stops(&monitor, &ZStopMonitor::stopSample);
-    QVERIFY(monitor.attach(&analog)); // not a digital input: watches nothing
-    double t = 0.0;
-    const int level1 = 1;
-    analog.append(&t, &level1, 1);
-
-    QVERIFY(monitor.attach(&digit));
-    for (int level : { 1, 1, 0, 0, 1, 1, 0, 1 }) {
-        t += 1.0;
-        digit.append(&t, &level, 1);
+    const struct
+    {
+        bool rising;
+        const char *levels;
+        const char *stops; // after each level
+    } rows[] = {
+        { true, "101", "001" },           { true, "01", "01" },  { true, "111", "000" },
+        { true, "11001101", "00001001" }, { false, "10", "01" }, { false, "010", "001" },
+    };
+    for (const auto &row : rows) {
+        ZDigitIn digit(componentId(DigitInKind, 0));
+        ZAnalogIn analog(componentId(AnalogInKind, 0));
+        ZEdgeDetector detector(row.rising);
+        ZStopMonitor monitor(&detector);
+        QSignalSpy stops(&monitor, &ZStopMonitor::stopSample);
+        QVERIFY(monitor.attach(&analog));
+        double t = 0.0;
+        const int high = 1;
+        analog.append(&t, &high, 1);
+        QVERIFY(monitor.attach(&digit));
+        QByteArray seen;
+        for (const char *level = row.levels; *level; ++level) {
+            const int value = *level - '0';
+            t += 1.0;
+            digit.append(&t, &value, 1);
+            seen += stops.count() > seen.count('1') ? '1' : '0';
+        }
+        QVERIFY2(seen == row.stops, row.levels);
+        QVERIFY(!monitor.update(IntervalChanged));
     }
-    QCOMPARE(stops.count(), 2); // the rises at the 5th and 8th sample
-    QVERIFY(!monitor.update(IntervalChanged));
 }
 
 QTEST_MAIN(TestPacing)

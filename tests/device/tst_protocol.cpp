@@ -2,7 +2,6 @@
 
 #include "device/zanswerassembler.h"
 #include "device/zprotocol.h"
-#include "device/zsamplerecord.h"
 
 #include <QtTest>
 
@@ -18,11 +17,8 @@ class TestProtocol : public QObject
 
 private slots:
     void commandFrames();
-    void calibration();
-    void sampleRecords();
+    void answers();
     void assembler();
-    void assemblerStopsAtFrame();
-    void echoComparison();
 };
 
 void TestProtocol::commandFrames()
@@ -49,24 +45,21 @@ void TestProtocol::commandFrames()
         { "pwm, limits B", digitOutPwmFrame(0, 4081.6326530612246, 99), "aa070a0002000ff163" },
         { "calibration", calibrationRequestFrame(3, 2), "aa03f00302" },
         // The rate of an interval: 1000 / ms + 0.5, truncated and clamped to 24 bits.
-        { "3.125 ms", rateFrame(rateOf(3.125)), "aa041b000140" },
         { "2.2222222222222223 ms", rateFrame(rateOf(2.2222222222222223)), "aa041b0001c2" },
         { "2.380952380952381 ms", rateFrame(rateOf(2.380952380952381)), "aa041b0001a4" },
-        { "1 ms", rateFrame(rateOf(1.0)), "aa041b0003e8" },
-        { "1000 ms", rateFrame(rateOf(1000.0)), "aa041b000001" },
         { "1333 ms rounds up", rateFrame(rateOf(1333.0)), "aa041b000001" },
         { "2000.5 ms", rateFrame(rateOf(2000.5)), "aa041b000000" },
-        { "3 ms rounds half up", rateFrame(rateOf(3.0)), "aa041b00014d" },
         { "NaN ms", rateFrame(rateOf(nan)), "aa041b000000" },
         { "negative ms", rateFrame(rateOf(-5.0)), "aa041b000000" },
         { "zero ms", rateFrame(rateOf(0.0)), "aa041bffffff" },
-        { "tiny ms", rateFrame(rateOf(1e-9)), "aa041bffffff" },
     };
     for (const auto &row : rows)
         QVERIFY2(hexOf(row.frame) == row.hex, qPrintable(row.name + (": " + hexOf(row.frame))));
 }
 
-void TestProtocol::calibration()
+// Calibration answers and sample records decoded, and an echo told from anything that merely
+// resembles it.
+void TestProtocol::answers()
 {
     const struct
     {
@@ -89,37 +82,22 @@ void TestProtocol::calibration()
         Calibration got;
         const bool valid = decodeCalibration(frameOf(QByteArray::fromHex(row.hex)), &got);
         QVERIFY2(valid == (row.channel >= 0), row.hex);
-        if (valid) {
-            QVERIFY2(got.channel == row.channel, row.hex);
-            QVERIFY2(got.gain == row.gain && got.offset == row.offset, row.hex);
-        }
+        if (valid)
+            QVERIFY2(got.channel == row.channel && got.gain == row.gain && got.offset == row.offset,
+                     row.hex);
     }
-}
-
-// Records as "kind:channel=value", or "none" when the frame answers no sample request.
-static QString recordsOf(const char *hex)
-{
-    const ZByteArray answer = frameOf(QByteArray::fromHex(hex));
-    ZSampleRecordReader reader(answer);
-    if (!reader.isSampleAnswer())
-        return QStringLiteral("none");
-    QStringList records;
-    ZSampleRecord record;
-    while (reader.next(&record))
-        records << QStringLiteral("%1:%2=%3")
-                       .arg(int(record.kind), 2, 16, QLatin1Char('0'))
-                       .arg(record.channel)
-                       .arg(record.value);
-    return records.join(' ');
-}
-
-void TestProtocol::sampleRecords()
-{
+    // The exact echo; then another opcode, another argument, a byte more, a byte less, no 0xAA.
+    const char *echoes[] = { "aa000003130088",   "aa000003140088", "aa000003130089",
+                             "aa00000413008800", "aa0000021300",   "ab000003130088" };
+    for (const char *hex : echoes) {
+        const bool echo = isEchoOf(frameOf(QByteArray::fromHex(hex)), analogInFrame(0, 8, true));
+        QVERIFY2(echo == (hex == echoes[0]), hex);
+    }
     const struct
     {
         const char *hex;
         const char *records;
-    } rows[] = {
+    } samples[] = {
         { "aa00000c2002fffffe40018100000100", "00:2=-2 40:0=1 80:1=256" },
         { "aa0000092000 7fffff 01800000", "00:0=8388607 00:1=-8388608" },
         { "aa000008 20 bfffffffff 44ff", "80:63=4294967295 40:4=255" }, // level byte kept
@@ -130,12 +108,14 @@ void TestProtocol::sampleRecords()
         { "aa000003 21 4101", "40:1=1" },
         { "aa000003 13 0088", "none" }, // an echo
     };
-    for (const auto &row : rows)
-        QCOMPARE(recordsOf(row.hex), QString::fromLatin1(row.records));
+    for (const auto &row : samples)
+        QCOMPARE(recordsOf(frameOf(QByteArray::fromHex(row.hex))),
+                 QString::fromLatin1(row.records));
 }
 
 // Split into pieces of every size, including one byte at a time, and with an assembler that starts
-// handshake-sized: the frames are the same.
+// handshake-sized, the frames are the same; so they are the link's way, stopping at each frame and
+// going on with the bytes behind it.
 void TestProtocol::assembler()
 {
     const QByteArray echo = QByteArray::fromHex("aa00000103");
@@ -158,6 +138,9 @@ void TestProtocol::assembler()
         { "nothing but noise", QByteArray(40, '\x55'), {} },
         { "LEN 1024 is kept", largest + echo, { largest, echo } },
         { "longer than the start size", longer + echo, { longer, echo } },
+        { "0xAA last",
+          QByteArray::fromHex("aa000001aa") + echo,
+          { QByteArray::fromHex("aa000001aa"), echo } },
     };
     for (const auto &row : rows) {
         for (unsigned initialSize : { 5u, 257u }) {
@@ -173,47 +156,16 @@ void TestProtocol::assembler()
                 QVERIFY2(got == row.frames, row.name);
             }
         }
-    }
-}
-
-void TestProtocol::assemblerStopsAtFrame()
-{
-    const QByteArray stream = QByteArray::fromHex("11aa00000103aa0000012077");
-    const auto *bytes = reinterpret_cast<const unsigned char *>(stream.constData());
-    ZAnswerAssembler assembler;
-
-    QCOMPARE(assembler.feedUntilFrame(bytes, 3), 3u);
-    QVERIFY(!assembler.isComplete());
-    QCOMPARE(assembler.feedUntilFrame(bytes + 3, unsigned(stream.size()) - 3), 3u);
-    QCOMPARE(bytesOf(assembler.frame()), QByteArray::fromHex("aa00000103"));
-    // Feeding on starts the next frame.
-    QCOMPARE(assembler.feedUntilFrame(bytes + 6, unsigned(stream.size()) - 6), 5u);
-    QCOMPARE(bytesOf(assembler.frame()), QByteArray::fromHex("aa00000120"));
-
-    assembler.feed(0xAA);
-    assembler.clear();
-    QVERIFY(!assembler.feed(0x03));
-    QCOMPARE(assembler.frame().length(), 0u);
-}
-
-void TestProtocol::echoComparison()
-{
-    const struct
-    {
-        const char *hex;
-        bool echo;
-    } rows[] = {
-        { "aa000003130088", true }, // the exact echo
-        { "aa000003140088", false }, // another opcode
-        { "aa000003130089", false }, // another argument
-        { "aa00000413008800", false }, // one byte more
-        { "aa0000021300", false }, // one byte less
-        { "ab000003130088", false }, // no start byte
-    };
-    for (const auto &row : rows) {
-        const bool echo
-            = isEchoOf(frameOf(QByteArray::fromHex(row.hex)), analogInFrame(0, 8, true));
-        QVERIFY2(echo == row.echo, row.hex);
+        ZAnswerAssembler link;
+        QList<QByteArray> stopped;
+        const auto *bytes = reinterpret_cast<const unsigned char *>(row.stream.constData());
+        const unsigned size = unsigned(row.stream.size());
+        for (unsigned pos = 0, used = 1; pos < size && used > 0; pos += used) {
+            used = link.feedUntilFrame(bytes + pos, size - pos);
+            if (link.isComplete())
+                stopped << bytesOf(link.frame());
+        }
+        QVERIFY2(stopped == row.frames, row.name);
     }
 }
 

@@ -1,16 +1,12 @@
 #include "devicetestutil.h"
 #include "tests/common/cputime.h"
 
-#include "device/zanswerassembler.h"
 #include "device/zlinkfailure.h"
 #include "device/zprotocol.h"
-#include "device/zsamplerecord.h"
 
 #include <QtTest>
 
-#include <atomic>
 #include <future>
-#include <thread>
 
 using namespace ZProtocol;
 using Faults = ZSimulatedBox::Faults;
@@ -24,15 +20,8 @@ class TestUsbLink : public QObject
     Q_OBJECT
 
 private slots:
-    void openChecksTheDeviceCount();
-    void sync();
-    void silentBoxFailsWithinTheLimit();
-    void transactTakesAnyCompleteFrame();
-    void calibration();
-    void rejectedAnswerIsDroppedAndReadingGoesOn();
-    void syncDropsWhatWaitsInTheBridge();
-    void aWaitEndsAtOnce();
-    void handleWorksInAnotherThread();
+    void exchanges();
+    void waitsSleepAndEndAtOnce();
 };
 
 namespace {
@@ -53,298 +42,178 @@ Faults inPieces(unsigned size, int gapMs)
 }
 
 const Faults silent = with(&Faults::silent, true);
+const QByteArray rateEcho = "aa0000041b000140"; // of rateFrame(320)
+
+int opcodeOf(const ZByteArray &frame)
+{
+    return frame.isComplete() ? frame[2] : -1;
+}
+
+// "synced" or "calibrated" (to the box's values) for a probe or a calibration request, the answer
+// in hex for another command, "" when the call failed.
+QByteArray callOf(BoxSession &session, const ZByteArray &command, int limitMs = 300)
+{
+    if (opcodeOf(command) == OpProbe)
+        return session.link->sync(limitMs) ? "synced" : "";
+    if (opcodeOf(command) == OpCalibration) {
+        const Calibration box = ZSimulatedBox::calibrationOf(command[3], 1);
+        double gain = 0.0;
+        double offset = 0.0;
+        if (!session.link->readCalibration(command[3], 1, &gain, &offset, limitMs))
+            return "";
+        return gain == box.gain && offset == box.offset ? "calibrated" : "other values";
+    }
+    ZByteArray answer(1);
+    return session.link->transact(command, &answer, 3000) ? hexOf(answer) : "";
+}
 
 } // namespace
 
-void TestUsbLink::openChecksTheDeviceCount()
+// One call of the link on a box with one fault, chosen by its frame: a probe syncs, a calibration
+// request reads a calibration, anything else is a plain transaction. After a sync the link is in
+// step: the next answer is the next command's, and a calibration is read past a late echo. A late
+// answer for another channel is neither taken for the channel asked for nor handed out again once
+// turned down.
+void TestUsbLink::exchanges()
 {
-    const struct
-    {
-        bool plugged;
-        int index;
-        bool opened;
-    } rows[] = { { true, 0, true }, { false, 0, false }, { true, 1, false }, { true, -1, false } };
-    for (const auto &row : rows) {
-        auto box = std::make_shared<ZSimulatedBox>(8);
-        if (!row.plugged)
-            box->unplug();
-        ZUsbLink link(std::make_shared<ZSimulatedBridge>(box), row.index, 115200);
-        QCOMPARE(link.isOpen(), row.opened);
-        QCOMPARE(link.handle() != nullptr, row.opened);
-        // No open is even tried beyond the device count.
-        QCOMPARE(box->openCount(), row.opened ? 1 : 0);
-        if (!row.opened) {
-            QVERIFY(!link.sync(100));
-            QVERIFY(!link.transact(probeFrame(), nullptr, 100));
-            QVERIFY(!link.write(probeFrame()));
-        }
-    }
-}
-
-void TestUsbLink::sync()
-{
-    const struct
-    {
-        const char *name;
-        Faults faults;
-        int limitMs;
-        bool synced;
-    } rows[] = {
-        { "clean", Faults(), 400, true },
-        { "noise before 0xAA", with(&Faults::noise, hexBytes("0055fe7f")), 400, true },
-        { "LEN 0 first", with(&Faults::noise, hexBytes("aa000000")), 400, true },
-        { "LEN 1025 first", with(&Faults::noise, hexBytes("aa000401")), 400, true },
-        { "single bytes", inPieces(1, 3), 400, true },
-        { "two pieces", inPieces(3, 20), 400, true },
-        { "late within the probe window", with(&Faults::answerDelayMs, 60), 400, true },
-        { "later than the probe window", with(&Faults::answerDelayMs, 150), 400, true },
-        { "needs the baud rate", with(&Faults::needsBaudRate, true), 200, true },
-        { "echo with another opcode", with(&Faults::echo, Echo::WrongOpcode), 150, false },
-        { "echo one byte long", with(&Faults::echo, Echo::ExtraByte), 150, false },
-        { "silent", silent, 150, false },
-        { "writes fail", with(&Faults::write, Write::Fail), 150, false },
-    };
-    for (const auto &row : rows) {
-        BoxSession session(8, row.faults);
-        QVERIFY2(session.link->sync(row.limitMs) == row.synced, row.name);
-        const QList<QByteArray> log = session.box->commandLog();
-        if (row.synced) {
-            // The baud rate is set only for a box that does not hear the default.
-            const unsigned baud = row.faults.needsBaudRate ? 115200 : 0;
-            QVERIFY2(session.box->hostBaudRate() == baud, row.name);
-            // An echo within the window takes one probe.
-            if (row.faults.answerDelayMs < ZUsbLink::ProbeWindowMs)
-                QVERIFY2(log == QList<QByteArray> { QByteArray::fromHex("aa0103") }, row.name);
-        } else if (!row.faults.silent && row.faults.write == Write::None) {
-            // A refused echo does not stop the box: it is the link that said no.
-            QVERIFY2(log.size() >= 2, row.name);
-        }
-    }
-}
-
-void TestUsbLink::silentBoxFailsWithinTheLimit()
-{
-    BoxSession session(8, silent);
-    const CpuWatch cpu(CpuWatch::ThisThread);
-    QVERIFY(!session.link->sync(300));
-    QVERIFY2(cpu.isBelow(0.2), qPrintable(cpu.report()));
-    // Two variants of 300 ms each; it kept probing, about one probe per window.
-    QVERIFY2(cpu.wallMs() >= 550 && cpu.wallMs() < 3000, qPrintable(cpu.report()));
-    const int probes = session.box->commandLog().size();
-    QVERIFY2(probes >= 4 && probes <= 12, qPrintable(QString::number(probes)));
-
-    const ZStopwatch watch;
-    QVERIFY(!session.link->transact(probeFrame(), nullptr, 200));
-    QVERIFY(watch.elapsedMs() >= 190 && watch.elapsedMs() < 2000);
-}
-
-void TestUsbLink::transactTakesAnyCompleteFrame()
-{
+    const ZByteArray probe = probeFrame();
     const ZByteArray rate = rateFrame(320);
-    const QByteArray echo = "aa0000041b000140";
+    const auto calibration = [](int channel) {
+        return calibrationRequestFrame(channel, 1);
+    };
     ZByteArray partial(3);
     partial.append(0xAA);
+    const char *stale = "aa00000af0000101800000fffe80"; // channel 0's calibration
     const struct
     {
         const char *name;
         Faults faults;
         ZByteArray command;
-        QByteArray answer; // hex; empty: none, at once
+        QByteArray result; // "synced", "calibrated" (to the box's values), an answer; "": failed
+        const char *waiting = ""; // already in the bridge
     } rows[] = {
+        { "clean", Faults(), probe, "synced" },
+        { "noise before 0xAA", with(&Faults::noise, hexBytes("0055fe7f")), probe, "synced" },
+        { "LEN 0 first", with(&Faults::noise, hexBytes("aa000000")), probe, "synced" },
+        { "LEN 1025 first", with(&Faults::noise, hexBytes("aa000401")), probe, "synced" },
+        { "single bytes", inPieces(1, 3), probe, "synced" },
+        { "two pieces", inPieces(3, 20), probe, "synced" },
+        { "late within the probe window", with(&Faults::answerDelayMs, 60), probe, "synced" },
+        { "later than the probe window", with(&Faults::answerDelayMs, 150), probe, "synced" },
+        { "needs the baud rate", with(&Faults::needsBaudRate, true), probe, "synced" },
+        // A stale echo of 0x03 (a run's final word, answered late) is not the first probe's.
+        { "a stale echo and junk waiting", Faults(), probe, "synced", "aa0000010300000403" },
+        { "probe echo with another opcode", with(&Faults::echo, Echo::WrongOpcode), probe, "" },
+        { "probe echo one byte long", with(&Faults::echo, Echo::ExtraByte), probe, "" },
+        { "silent", silent, probe, "" },
+        { "writes fail", with(&Faults::write, Write::Fail), probe, "" },
         { "echo with another argument", with(&Faults::echo, Echo::WrongLastByte), rate,
           "aa0000041b000141" },
         { "echo with another opcode", with(&Faults::echo, Echo::WrongOpcode), rate,
           "aa0000041a000140" },
-        { "single bytes", inPieces(1, 2), rate, echo },
-        { "a long gap", inPieces(5, 40), rate, echo },
-        { "noise first", with(&Faults::noise, hexBytes("01020304")), rate, echo },
-        { "LEN 0 first", with(&Faults::noise, hexBytes("aa000000")), rate, echo },
-        { "oversized header first", with(&Faults::noise, hexBytes("aa7fffff")), rate, echo },
-        { "late answer", with(&Faults::answerDelayMs, 200), rate, echo },
+        { "a long gap", inPieces(5, 40), rate, rateEcho },
+        { "oversized header first", with(&Faults::noise, hexBytes("aa7fffff")), rate, rateEcho },
+        { "late answer", with(&Faults::answerDelayMs, 200), rate, rateEcho },
         { "samples in pieces", inPieces(2, 1), sampleRequestFrame(), "aa000003204001" },
         { "failed write", with(&Faults::write, Write::Fail), rate, "" },
         { "short write", with(&Faults::write, Write::Short), rate, "" },
         { "incomplete command", Faults(), partial, "" }, // never sent
-    };
-    for (const auto &row : rows) {
-        BoxSession session(8, row.faults);
-        ZByteArray got(1);
-        const ZStopwatch watch;
-        QVERIFY2(session.link->transact(row.command, &got, 3000) == !row.answer.isEmpty(),
-                 row.name);
-        QVERIFY2(hexOf(got) == row.answer, row.name);
-        QVERIFY2(!row.answer.isEmpty() || watch.elapsedMs() < 1000, row.name);
-        const QList<QByteArray> sent { bytesOf(row.command) };
-        if (!row.answer.isEmpty())
-            QVERIFY2(session.box->commandLog() == sent, row.name);
-        else if (row.faults.write == Write::None)
-            QVERIFY2(session.box->commandLog().isEmpty(), row.name);
-    }
-}
-
-void TestUsbLink::calibration()
-{
-    // A late answer for channel 0 must not become channel 1's calibration; the right answer behind
-    // it is taken, and alone it is refused.
-    const char *stale = "aa00000af0000101800000fffe80";
-    const struct
-    {
-        const char *name;
-        Faults faults;
-        int channel;
-        bool read;
-        const char *waiting; // already in the bridge
-    } rows[] = {
-        { "channel 0", Faults(), 0, true, "" },
-        { "channel 3 in pieces", inPieces(4, 5), 3, true, "" },
-        { "after noise", with(&Faults::noise, hexBytes("f0f0")), 1, true, "" },
-        { "answer for another channel", with(&Faults::calibrationChannelShift, 1), 2, false, "" },
-        { "echo fault only", with(&Faults::echo, Echo::ExtraByte), 2, true, "" },
-        { "no such channel", Faults(), 4, false, "" },
-        { "stale answer, then the right one", Faults(), 1, true, stale },
-        { "stale answer alone", silent, 1, false, stale },
+        { "channel 0", Faults(), calibration(0), "calibrated" },
+        { "channel 3 in pieces", inPieces(4, 5), calibration(3), "calibrated" },
+        { "after noise", with(&Faults::noise, hexBytes("f0f0")), calibration(1), "calibrated" },
+        { "for another channel", with(&Faults::calibrationChannelShift, 1), calibration(2), "" },
+        { "echo fault only", with(&Faults::echo, Echo::ExtraByte), calibration(2), "calibrated" },
+        { "no such channel", Faults(), calibration(4), "" },
+        { "stale, then the right one", Faults(), calibration(1), "calibrated", stale },
+        { "stale, the right one later", with(&Faults::answerDelayMs, 40), calibration(1),
+          "calibrated", stale },
+        { "stale alone", silent, calibration(1), "", stale },
     };
     for (const auto &row : rows) {
         BoxSession session(8, row.faults);
         session.box->inject(hexBytes(row.waiting));
-        double gain = 1.0;
-        double offset = 0.0;
-        QVERIFY2(session.link->readCalibration(row.channel, 1, &gain, &offset, 150) == row.read,
-                 row.name);
-        const Calibration expected
-            = row.read ? ZSimulatedBox::calibrationOf(row.channel, 1) : Calibration();
-        QVERIFY2(gain == expected.gain && offset == expected.offset, row.name);
-    }
-}
-
-// A frame the link turns down must not be handed out again: the right answer, arriving a little
-// later in a read of its own, is read, within the limit and without spinning.
-void TestUsbLink::rejectedAnswerIsDroppedAndReadingGoesOn()
-{
-    constexpr int LimitMs = 1000;
-    for (int scenario = 0; scenario < 3; ++scenario) {
-        BoxSession session;
-        double gain = 1.0;
-        double offset = 0.0;
-        std::unique_ptr<CpuWatch> cpu;
-        bool succeeded = false;
-        if (scenario == 0) { // channel 0's calibration waits before channel 1's
-            session.box->setFaults(with(&Faults::answerDelayMs, 40));
-            session.box->inject(hexBytes("aa00000af0000101800000fffe80"));
-            cpu = std::make_unique<CpuWatch>(CpuWatch::ThisThread);
-            succeeded = session.link->readCalibration(1, 1, &gain, &offset, LimitMs);
-        } else if (scenario == 1) { // an earlier command's echo arrives first
-            session.box->setFaults(with(&Faults::answerDelayMs, 30));
-            QVERIFY(session.link->write(rateFrame(320)));
-            session.box->setFaults(with(&Faults::answerDelayMs, 70));
-            cpu = std::make_unique<CpuWatch>(CpuWatch::ThisThread);
-            succeeded = session.link->sync(LimitMs);
-            gain = ZSimulatedBox::calibrationOf(1, 1).gain;
-            offset = ZSimulatedBox::calibrationOf(1, 1).offset;
-        } else { // the first probe's echo comes after its window
-            session.box->setFaults(with(&Faults::answerDelayMs, ZUsbLink::ProbeWindowMs + 50));
-            QVERIFY(session.link->sync(LimitMs));
-            cpu = std::make_unique<CpuWatch>(CpuWatch::ThisThread);
-            succeeded = session.link->readCalibration(1, 1, &gain, &offset, LimitMs);
-        }
-        QVERIFY2(succeeded, qPrintable(QString::number(scenario)));
-        QVERIFY2(cpu->wallMs() < LimitMs, qPrintable(cpu->report()));
-        QVERIFY2(cpu->isBelow(0.2), qPrintable(cpu->report()));
-        QCOMPARE(gain, ZSimulatedBox::calibrationOf(1, 1).gain);
-        QCOMPARE(offset, ZSimulatedBox::calibrationOf(1, 1).offset);
-    }
-}
-
-// An echo of 0x03 left in the bridge (a run's final word, answered late) is not taken for the first
-// probe's echo; otherwise every later answer would be one request late.
-void TestUsbLink::syncDropsWhatWaitsInTheBridge()
-{
-    BoxSession session;
-    session.box->inject(hexBytes("aa0000010300000403")); // a stale echo and junk
-    QVERIFY(session.link->sync(1000));
-    QCOMPARE(hexOf(session.ask(rateFrame(320), 1000)), QByteArray("aa0000041b000140"));
-}
-
-// A stop request or a pulled cable must end a poll at once, even one that would wait forever, and
-// the poll waits without a busy core; an interrupt holds until cleared.
-void TestUsbLink::aWaitEndsAtOnce()
-{
-    for (bool pullTheCable : { false, true }) {
-        BoxSession session(8, silent);
-        std::atomic<bool> waiting { false };
-        auto poll = std::async(std::launch::async, [&] {
-            waiting = true;
-            const CpuWatch cpu(CpuWatch::ThisThread);
-            const bool answered = session.link->transact(digitInLevelFrame(), nullptr, 0);
-            return !answered && cpu.isBelow(0.2);
-        });
-        while (!waiting)
-            std::this_thread::yield();
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        if (pullTheCable)
-            session.box->unplug();
-        else
-            session.link->interrupt();
-        QVERIFY(poll.wait_for(std::chrono::seconds(3)) == std::future_status::ready);
-        QVERIFY(poll.get());
-
         const ZStopwatch watch;
-        QVERIFY(!session.link->sync(1000));
-        QVERIFY(watch.elapsedMs() < 500);
-        if (pullTheCable) {
-            QCOMPARE(session.link->failure(), ZLinkFailure::NoDevice);
+        const QByteArray result = callOf(session, row.command);
+        QVERIFY2(result == row.result, qPrintable(row.name + (": " + result)));
+        const QList<QByteArray> log = session.box->commandLog();
+        if (opcodeOf(row.command) == OpProbe && result.isEmpty()) {
+            QVERIFY2(session.link->failure() == ZLinkFailure::NoAnswer, row.name);
+            // A refused echo does not stop the box: it is the link that said no.
+            QVERIFY2(log.size() >= 2 || row.faults.silent || row.faults.write != Write::None,
+                     row.name);
+        } else if (opcodeOf(row.command) == OpProbe) {
+            // The baud rate is set only for a box that does not hear the default.
+            QVERIFY2(session.box->hostBaudRate() == (row.faults.needsBaudRate ? 115200u : 0u),
+                     row.name);
+            // An echo within the window takes one probe.
+            if (row.faults.answerDelayMs < ZUsbLink::ProbeWindowMs) {
+                QVERIFY2(log == QList<QByteArray> { bytesOf(probe) }, row.name);
+                QVERIFY2(callOf(session, rate) == rateEcho, row.name);
+            }
+            QVERIFY2(callOf(session, calibration(1), 1000) == "calibrated", row.name);
+        } else if (opcodeOf(row.command) != OpCalibration) {
+            // Answered, the command went once; failed, nothing whole reached the box.
+            const QList<QByteArray> sent { bytesOf(row.command) };
+            QVERIFY2(log == (result.isEmpty() ? QList<QByteArray>() : sent), row.name);
+            QVERIFY2(!result.isEmpty() || watch.elapsedMs() < 1000, row.name);
+        }
+    }
+}
+
+// A wait sleeps, whether a silent box's limit ends it, a stop request or a pulled cable; the last
+// two end even a wait without a limit at once, and an interrupt holds until cleared. A link that
+// could not open refuses every call.
+void TestUsbLink::waitsSleepAndEndAtOnce()
+{
+    enum End { Limit, Interrupt, Unplug };
+    for (End end : { Limit, Interrupt, Unplug }) {
+        BoxSession session(8, silent);
+        std::atomic<long> tid { 0 };
+        const ZStopwatch watch;
+        auto wait = std::async(std::launch::async, [&] {
+            tid = threadId();
+            const CpuWatch cpu(CpuWatch::ThisThread);
+            const bool answered = end == Limit
+                ? session.link->sync(500)
+                : session.link->transact(digitInLevelFrame(), nullptr, 0);
+            return answered || !cpu.isBelow(0.2) ? "answered or busy: " + cpu.report() : QString();
+        });
+        // A busy wait is never seen asleep, however little CPU a loaded machine gives it.
+        const bool slept = QTest::qWaitFor([&] { return isAsleep(tid); }, 5000);
+        if (end == Interrupt)
+            session.link->interrupt();
+        else if (end == Unplug)
+            session.box->unplug();
+        QVERIFY(wait.wait_for(std::chrono::seconds(5)) == std::future_status::ready);
+        const QString failure = wait.get();
+        QVERIFY2(slept && failure.isEmpty(), qPrintable(failure));
+        if (end == Limit) {
+            // Two variants of 500 ms each, probing about once per window.
+            QVERIFY2(watch.elapsedMs() >= 950, qPrintable(QString::number(watch.elapsedMs())));
+            const int probes = session.box->commandLog().size();
+            QVERIFY2(probes >= 6 && probes <= 20, qPrintable(QString::number(probes)));
+            const ZStopwatch transact;
+            QVERIFY(!session.link->transact(probeFrame(), nullptr, 200));
+            QVERIFY(transact.elapsedMs() >= 190 && transact.elapsedMs() < 2000);
         } else {
+            const ZStopwatch again;
+            QVERIFY(!session.link->sync(1000));
+            QVERIFY(again.elapsedMs() < 500);
+        }
+        if (end == Interrupt) {
             session.link->clearInterrupt();
             session.box->setFaults(Faults());
             QVERIFY(session.link->sync(1000));
         }
+        QVERIFY(end != Unplug || session.link->failure() == ZLinkFailure::NoDevice);
+        // No open is even tried beyond the device count (none once unplugged), and a link left
+        // without a device refuses every call.
+        QVERIFY(!session.link->open(end == Limit ? -1 : end == Interrupt ? 1 : 0));
+        QCOMPARE(session.box->openCount(), 1);
+        QVERIFY(!session.link->handle() && !session.link->write(probeFrame()));
+        QVERIFY(!session.link->sync(100) && !session.link->transact(probeFrame(), nullptr, 100));
     }
 }
 
-// The communication thread's way: a bare handle taken from the link, used in another thread with
-// its own assembler that goes on behind completed frames.
-void TestUsbLink::handleWorksInAnotherThread()
-{
-    BoxSession session(8, inPieces(7, 0));
-    QVERIFY(session.link->sync(1000));
-    for (int channel = 0; channel < 4; ++channel)
-        QVERIFY(session.ask(analogInFrame(channel, 1, channel % 2 == 0), 1000).isComplete());
-    ZUsbDevice *device = session.link->handle();
-
-    auto run = std::async(std::launch::async, [device] {
-        ZAnswerAssembler assembler;
-        int samples = 0;
-        int records = 0;
-        const ZByteArray request = sampleRequestFrame();
-        // Several requests at once: their answers arrive back to back.
-        for (int burst = 0; burst < 10; ++burst) {
-            for (int i = 0; i < 3; ++i) {
-                unsigned written = 0;
-                device->write(request.data(), request.length(), &written);
-            }
-            const ZStopwatch watch;
-            while (samples < 3 * (burst + 1) && watch.elapsedMs() < 2000) {
-                unsigned waiting = 0;
-                if (device->waitForBytes(100, &waiting) != UsbOk)
-                    return -1;
-                unsigned char buffer[512];
-                unsigned got = 0;
-                device->read(buffer, std::min(waiting, 512u), &got);
-                assembler.feedAll(buffer, got, [&](const ZByteArray &frame) {
-                    ZSampleRecordReader reader(frame);
-                    ZSampleRecord record;
-                    ++samples;
-                    while (reader.next(&record))
-                        ++records;
-                });
-            }
-        }
-        return records;
-    });
-    QVERIFY(run.wait_for(std::chrono::seconds(20)) == std::future_status::ready);
-    // 30 answers of two analog inputs and one digital input each.
-    QCOMPARE(run.get(), 90);
-}
-
-QTEST_APPLESS_MAIN(TestUsbLink)
+QTEST_GUILESS_MAIN(TestUsbLink)
 #include "tst_usblink.moc"

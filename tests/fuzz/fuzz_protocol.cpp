@@ -50,19 +50,12 @@ void checkRecords(ZSampleRecordReader reader, unsigned payloadLength)
         ++records;
         require(record.channel >= 0 && record.channel < 64);
         const std::int64_t value = record.value;
-        switch (record.kind) {
-        case ZRecordKind::AnalogIn:
+        if (record.kind == ZRecordKind::AnalogIn)
             require(value >= -8388608 && value <= 8388607);
-            break;
-        case ZRecordKind::DigitIn:
-            require(value >= 0 && value <= 255);
-            break;
-        case ZRecordKind::EdgeCnt:
-            require(value >= 0 && value <= 4294967295LL);
-            break;
-        default:
-            require(false);
-        }
+        else
+            require(
+                value >= 0 && value <= (record.kind == ZRecordKind::DigitIn ? 255 : 4294967295LL)
+                && (record.kind == ZRecordKind::DigitIn || record.kind == ZRecordKind::EdgeCnt));
     }
     require(records * 2 <= payloadLength && reader.remaining() == 0);
 }
