@@ -11,19 +11,18 @@ namespace {
 
 using Codes = QList<int>;
 
+// "A" or "B": the two sets of pulse limits a digital output has; "-" for none.
 QString limitsName(int type, int channel)
 {
-    ZDigitOutLimits limits {};
-    if (!digitOutLimits(type, channel, &limits))
+    ZDigitOutLimits l {};
+    if (!digitOutLimits(type, channel, &l))
         return QStringLiteral("-");
-    if (qFuzzyCompare(limits.maxInterval, 16666666.666666668) && limits.minInterval == 1000.0)
-        return QStringLiteral("A");
-    if (qFuzzyCompare(limits.maxInterval, 4081.6326530612246) && limits.minInterval == 1.0)
-        return QStringLiteral("B");
-    return QStringLiteral("?");
+    const bool a = qFuzzyCompare(l.maxInterval, 16666666.666666668) && l.minInterval == 1000.0;
+    const bool b = qFuzzyCompare(l.maxInterval, 4081.6326530612246) && l.minInterval == 1.0;
+    return a ? QStringLiteral("A") : b ? QStringLiteral("B") : QStringLiteral("?");
 }
 
-// Name, baud rate, table row and the pulse limits ("A" or "B") of every digital output.
+// Name, baud rate, table row and the pulse limits of every digital output.
 QString describe(int type)
 {
     QStringList parts { boxTypeName(type), QString::number(baudRateOf(type)) };
@@ -67,8 +66,7 @@ private slots:
 
 void TestAppModel::deviceTypes()
 {
-    // name baud | type AI DI CNT AO DO | min AI, min DI | mask mode cal AOmax
-    // valueOnly | limits
+    // name baud | type AI DI CNT AO DO | min AI, DI | mask mode cal AOmax valueOnly | limits
     const QStringList expected = {
         "Unkown 115200",
         "UX-100 115200 1 2 1 0 0 1 3.125 2.380952381 0 0 1 0 1 -",
