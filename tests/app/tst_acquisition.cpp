@@ -47,9 +47,8 @@ struct Rig
         : box(std::make_shared<ZSimulatedBox>(boxType, boxClock))
         , app([this](int) { return std::make_unique<ZSimulatedBridge>(box); })
     {
-        recorder.attach(&app);
         app.setBoxType(boxType);
-        recorder.take();
+        recorder.attach(&app);
     }
 
     ZRealBox &realBox() const { return *app.activeBox(); }
@@ -113,7 +112,7 @@ private slots:
 
 // One manual run on a UX-107 (input mode 1, an edge counter, one analog and two digital
 // outputs): configured before the first request, outputs written while it samples, noisy
-// answers, a stop while an answer is late; then a second run that times out.
+// answers; then a second run that times out.
 void TestAcquisition::manualRunThenTimeOut()
 {
     Rig rig(8);
@@ -149,14 +148,6 @@ void TestAcquisition::manualRunThenTimeOut()
     const std::size_t counts = counter->sampleCount();
     WAIT_FOR(slow->sampleCount() >= samples + 10 && counter->sampleCount() >= counts + 3);
 
-    // Stop just after a late request went out: its answer comes before the echo of the
-    // final 0x03 and must not pass for it, or that echo would be the next run's first
-    // answer and every sample of that run one request late.
-    Faults late;
-    late.answerDelayMs = 300;
-    rig.box->setFaults(late);
-    const int requests = rig.sent(ZProtocol::OpSamples);
-    WAIT_FOR(rig.sent(ZProtocol::OpSamples) >= requests + 2);
     QVERIFY(rig.app.requestStop());
     QCOMPARE(rig.recorder.codes(), WholeRun);
     // A start queued behind the stop changes nothing.
@@ -176,27 +167,19 @@ void TestAcquisition::manualRunThenTimeOut()
     rig.box->clearCommandLog();
     valueOut->setStatus(false);
     QTest::qWait(50);
-    QVERIFY(rig.box->commandLog().isEmpty());
-    QCOMPARE(rig.box->digitOut(1).status, 1);
+    QVERIFY(rig.box->commandLog().isEmpty() && rig.box->digitOut(1).status == 1);
 
-    // A second run, its answers a little late too, ends by its time-out; an observer
-    // reading the box on SampleStarted sees the new run, never the last one.
-    late.answerDelayMs = 30;
-    rig.box->setFaults(late);
-    rig.box->clearCommandLog();
-    std::atomic<int> requestsAtFirstSample { -1 };
-    connect(fast, &ZInChannel::dataAppended, [&] {
-        int expected = -1;
-        requestsAtFirstSample.compare_exchange_strong(expected, rig.sent(ZProtocol::OpSamples));
-    });
+    // A second run ends by its time-out; an observer reading the box on SampleStarted
+    // sees the new run, never the last one.
     rig.app.setStopTrigger(TriggerTimeOut);
-    rig.app.setDuration(1.0); // the configuration alone takes a third of it
+    rig.app.setDuration(1.0);
     rig.recorder.take();
     QVERIFY(rig.app.connectBox());
-    WAIT_FOR(rig.announced(SampleFinished));
-    QCOMPARE(rig.recorder.codes(), WholeRun);
+    WAIT_FOR(rig.announced(SampleStarted) && fast->sampleCount() > 0);
+    // Once the trigger thread has ended at the time-out, the stop it sent is still queued.
+    QVERIFY(rig.app.wait(15000) && !rig.app.connectBox());
+    WAIT_FOR(rig.recorder.codes() == WholeRun);
     QVERIFY(rig.recorder.startedAfresh && rig.app.link());
-    QCOMPARE(requestsAtFirstSample.load(), 1);
     const double last = fast->times().last(); // a time-out neither early nor late
     QVERIFY2(last > 0.5 && last < 1.0 + 0.25, qPrintable(QString::number(last)));
     rig.app.setBoxType(3);
@@ -317,11 +300,30 @@ void TestAcquisition::goneBoxEndsTheRun()
         QVERIFY(!rig.app.connectBox() && rig.recorder.codes().isEmpty());
         rig.box->replug();
         rig.box->setFaults(Faults());
-        QVERIFY(rig.app.connectBox());
-        QVERIFY(!rig.app.boxLost() && rig.app.boxLostMessage().isEmpty());
+        QVERIFY(rig.app.connectBox() && !rig.app.boxLost() && rig.app.boxLostMessage().isEmpty());
         WAIT_FOR(rig.announced(SampleStarted) && analog->sampleCount() >= 5);
+
+        // Stop just after a late request went out: its answer comes before the echo of
+        // the final 0x03 and must not pass for it, or that echo would be the next run's
+        // first answer and every sample of that run one request late.
+        Faults late;
+        late.answerDelayMs = 300;
+        rig.box->setFaults(late);
+        QSignalSpy answers(analog, &ZInChannel::dataAppended); // the next request goes at once
+        QVERIFY(answers.wait(15000) && answers.wait(15000));
+        QVERIFY(rig.app.requestStop() && !rig.app.boxLost());
+        late.answerDelayMs = 30; // the next run's answers come a little late too
+        rig.box->setFaults(late);
+        rig.box->clearCommandLog();
+        std::atomic<int> requestsAtFirstSample { -1 };
+        connect(analog, &ZInChannel::dataAppended, [&] {
+            int expected = -1;
+            requestsAtFirstSample.compare_exchange_strong(expected, rig.sent(ZProtocol::OpSamples));
+        });
+        QVERIFY(rig.app.connectBox());
+        WAIT_FOR(requestsAtFirstSample.load() >= 0);
         QVERIFY(rig.app.requestStop());
-        QVERIFY(!rig.app.boxLost());
+        QCOMPARE(requestsAtFirstSample.load(), 1);
     }
 }
 
