@@ -11,6 +11,7 @@
 #include <pthread.h>
 
 #include <algorithm>
+#include <array>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -124,7 +125,6 @@ void TestAcquisition::manualRunThenTimeOut()
     counter->setInterval(20.0);
     ZDigitOut *pwmOut = box.digitOuts()[0];
     ZDigitOut *valueOut = box.digitOuts()[1];
-    ZAnalogOut *voltageOut = box.analogOuts()[0];
     pwmOut->setOutMode(2);
     pwmOut->setDutyRatio(30);
     QVERIFY(rig.app.connectBox());
@@ -134,10 +134,10 @@ void TestAcquisition::manualRunThenTimeOut()
     QVERIFY(rig.box->digitOut(0).dutyRatio == 30 && rig.box->digitOut(1).status == 0);
 
     valueOut->setStatus(true);
-    voltageOut->setVoltage(1.25);
+    box.analogOuts()[0]->setVoltage(1.25);
     pwmOut->setStatus(true); // PWM mode: stored, not sent
     WAIT_FOR(rig.box->digitOut(1).status == 1);
-    WAIT_FOR(rig.box->analogOut(0).dacCode == voltageOut->dacCode());
+    WAIT_FOR(rig.box->analogOut(0).dacCode == box.analogOuts()[0]->dacCode());
 
     // Junk, a LEN 0 header and answers in pieces lose no sample of either kind.
     Faults faults;
