@@ -11,34 +11,18 @@ namespace {
 
 using Codes = QList<int>;
 
-std::unique_ptr<ZUsbBridge> noBridge(int)
-{
-    return nullptr;
-}
-
-// A model without a box link and a recorder of what it announces.
-struct Model
-{
-    Model() { recorder.attach(&app); }
-
-    ZAppObservable app { noBridge };
-    CodeRecorder<ZAppObservable> recorder;
-};
-
+// "A" or "B": the two sets of pulse limits a digital output has; "-" for none.
 QString limitsName(int type, int channel)
 {
-    ZDigitOutLimits limits {};
-    if (!digitOutLimits(type, channel, &limits))
+    ZDigitOutLimits l {};
+    if (!digitOutLimits(type, channel, &l))
         return QStringLiteral("-");
-    if (qFuzzyCompare(limits.maxInterval, 16666666.666666668) && limits.minInterval == 1000.0)
-        return QStringLiteral("A");
-    if (qFuzzyCompare(limits.maxInterval, 4081.6326530612246) && limits.minInterval == 1.0)
-        return QStringLiteral("B");
-    return QStringLiteral("?");
+    const bool a = qFuzzyCompare(l.maxInterval, 16666666.666666668) && l.minInterval == 1000.0;
+    const bool b = qFuzzyCompare(l.maxInterval, 4081.6326530612246) && l.minInterval == 1.0;
+    return a ? QStringLiteral("A") : b ? QStringLiteral("B") : QStringLiteral("?");
 }
 
-// Name, baud rate, table row and the pulse limits of every digital output, in
-// one line.
+// Name, baud rate, table row and the pulse limits of every digital output.
 QString describe(int type)
 {
     QStringList parts { boxTypeName(type), QString::number(baudRateOf(type)) };
@@ -56,6 +40,19 @@ QString describe(int type)
     return parts.join(' ');
 }
 
+// Each value tried: '+' stored or '-' refused, then the value held afterwards.
+template<class Value>
+QString attempts(ZAppObservable &app, bool (ZAppObservable::*set)(Value),
+                 Value (ZAppObservable::*get)() const, std::initializer_list<Value> values)
+{
+    QString result;
+    for (const Value value : values) {
+        const bool stored = (app.*set)(value);
+        result += (stored ? " +" : " -") + QString::number((app.*get)(), 'g', 12);
+    }
+    return result;
+}
+
 } // namespace
 
 class TestAppModel : public QObject
@@ -64,16 +61,12 @@ class TestAppModel : public QObject
 
 private slots:
     void deviceTypes();
-    void boxTypeChanges();
-    void boxList();
-    void triggersAndDuration();
-    void outputWritesNeedARun();
+    void boxesTriggersAndDuration();
 };
 
 void TestAppModel::deviceTypes()
 {
-    // name baud | type AI DI CNT AO DO | min AI, min DI | mask mode cal AOmax
-    // valueOnly | limits
+    // name baud | type AI DI CNT AO DO | min AI, DI | mask mode cal AOmax valueOnly | limits
     const QStringList expected = {
         "Unkown 115200",
         "UX-100 115200 1 2 1 0 0 1 3.125 2.380952381 0 0 1 0 1 -",
@@ -91,92 +84,54 @@ void TestAppModel::deviceTypes()
     for (int type = 0; type <= 11; ++type)
         QCOMPARE(describe(type), expected[type]);
     QCOMPARE(describe(-3), expected[0]);
-    QCOMPARE(limitsName(10, 3),
-             QStringLiteral("A")); // beyond the last output: not a B
-}
-
-void TestAppModel::boxTypeChanges()
-{
-    Model m;
-    m.app.setBoxType(4);
-    QCOMPARE(m.recorder.take(), (Codes { ActiveBoxChanged, RealBoxAdded, BoxTypeChanged }));
-    QCOMPARE(m.app.activeBox()->boxType(), 4);
-    m.app.setBoxType(4);
-    QVERIFY(m.recorder.take().isEmpty());
-    m.app.setBoxType(9);
-    QCOMPARE(
-        m.recorder.take(),
-        (Codes { ActiveBoxChanged, BoxRemoved, ActiveBoxChanged, RealBoxAdded, BoxTypeChanged }));
-    m.app.setBoxType(0);
-    QCOMPARE(m.recorder.take(), (Codes { ActiveBoxChanged, BoxRemoved, BoxTypeChanged }));
-    QVERIFY(!m.app.activeBox() && m.app.boxes().empty());
-    QVERIFY(!m.app.connectBox()); // nothing to connect
+    QCOMPARE(limitsName(10, 3), QStringLiteral("A")); // beyond the last output: not a B
     QCOMPARE(ZAppObservable::boxTypeName(10), QString("UX-109"));
 }
 
-void TestAppModel::boxList()
+// The device box comes and goes with the type and stays first in the list; triggers and
+// the duration take what is in range and announce what changes; without a run nothing
+// starts, stops or reaches the box.
+void TestAppModel::boxesTriggersAndDuration()
 {
-    Model m;
+    ZAppObservable app([](int) { return std::unique_ptr<ZUsbBridge>(); });
+    CodeRecorder<ZAppObservable> recorder;
+    recorder.attach(&app);
     auto *playback = new ZImgyBox(2);
-    QVERIFY(m.app.addBox(playback));
-    QVERIFY(!m.app.addBox(playback));
-    QVERIFY(!m.app.addBox(nullptr));
-    m.app.setBoxType(1);
-    QCOMPARE(m.app.boxes().front(),
-             static_cast<ZBox *>(m.app.activeBox())); // device box first
-    QCOMPARE(m.app.boxes().back(), static_cast<ZBox *>(playback));
-    QVERIFY(!m.app.hasSamples());
-    const double time = 0.5;
-    const int raw = 1;
-    m.app.activeBox()->digitIns()[0]->append(&time, &raw, 1);
-    QVERIFY(m.app.hasSamples());
+    QVERIFY(app.addBox(playback) && !app.addBox(playback) && !app.addBox(nullptr));
+    recorder.take();
+    app.setBoxType(4);
+    QCOMPARE(recorder.take(), (Codes { ActiveBoxChanged, RealBoxAdded, BoxTypeChanged }));
+    app.setBoxType(4);
+    QVERIFY(recorder.take().isEmpty());
+    app.setBoxType(9);
+    QCOMPARE(
+        recorder.take(),
+        (Codes { ActiveBoxChanged, BoxRemoved, ActiveBoxChanged, RealBoxAdded, BoxTypeChanged }));
+    QCOMPARE(app.boxes(), (std::vector<ZBox *> { app.activeBox(), playback }));
 
-    m.recorder.take();
-    QVERIFY(m.app.removeBox(playback));
-    QCOMPARE(m.recorder.take(), Codes { BoxRemoved });
-    QVERIFY(!m.app.removeBox(playback));
-    QCOMPARE(m.app.boxes().size(), std::size_t(1));
-}
-
-void TestAppModel::triggersAndDuration()
-{
-    // Each try: '+' stored or '-' refused, then the value held afterwards.
-    Model m;
-    QString tries;
-    for (const int trigger : { 3, -1, 0, 1, 2, 2 }) {
-        const bool stored = m.app.setStartTrigger(trigger);
-        tries += (stored ? '+' : '-') + QString::number(m.app.startTrigger());
-    }
-    QCOMPARE(tries, QString("-0-0-0+1+2-2"));
-    tries.clear();
-    for (const int trigger : { 4, -1, 3, 2, 0 }) {
-        const bool stored = m.app.setStopTrigger(trigger);
-        tries += (stored ? '+' : '-') + QString::number(m.app.stopTrigger());
-    }
-    QCOMPARE(tries, QString("-0-0+3+2+0"));
-    tries.clear();
-    for (const double seconds : { 60.0 + 5e-13, 60.0 + 1e-9, -1.0, qQNaN(), 0.0, qInf(), 2.5 }) {
-        const bool stored = m.app.setDuration(seconds);
-        tries += (stored ? " +" : " -") + QString::number(m.app.duration(), 'g', 12);
-    }
-    QCOMPARE(tries, QString(" -60 +60.000000001 -60.000000001 -60.000000001 +0 +inf +2.5"));
-    QCOMPARE(m.recorder.take(),
+    QCOMPARE(attempts(app, &ZAppObservable::setStartTrigger, &ZAppObservable::startTrigger,
+                      { 3, -1, 0, 1, 2, 2 }),
+             QString(" -0 -0 -0 +1 +2 -2"));
+    QCOMPARE(attempts(app, &ZAppObservable::setStopTrigger, &ZAppObservable::stopTrigger,
+                      { 4, -1, 3, 2, 0 }),
+             QString(" -0 -0 +3 +2 +0"));
+    QCOMPARE(attempts(app, &ZAppObservable::setDuration, &ZAppObservable::duration,
+                      { 60.0 + 5e-13, 60.0 + 1e-9, -1.0, qQNaN(), 0.0, qInf(), 2.5 }),
+             QString(" -60 +60.000000001 -60.000000001 -60.000000001 +0 +inf +2.5"));
+    QCOMPARE(recorder.take(),
              (Codes { StartTriggerChanged, StartTriggerChanged, StopTriggerChanged,
                       StopTriggerChanged, StopTriggerChanged, DurationChanged, DurationChanged,
                       DurationChanged, DurationChanged }));
-}
 
-void TestAppModel::outputWritesNeedARun()
-{
-    ZAppObservable app(noBridge);
-    QVERIFY(!app.sendAnalogOut(0, 1000));
-    app.setBoxType(10);
     QVERIFY(!app.connectBox()); // no bridge to open
-    QVERIFY(!app.sendDigitOut(1, 1));
-    QVERIFY(!app.requestStop());
-    QVERIFY(!app.onStartSample()); // a start arriving while idle changes nothing
-    QVERIFY(!app.onStopSample());
+    QVERIFY(!app.sendDigitOut(1, 1) && !app.sendAnalogOut(0, 1000) && !app.requestStop());
+    QVERIFY(!app.onStartSample() && !app.onStopSample()); // a queued start or stop
     QVERIFY(!app.activeBox()->isSampling());
+
+    QVERIFY(app.removeBox(playback) && !app.removeBox(playback));
+    app.setBoxType(0);
+    QCOMPARE(recorder.take(), (Codes { BoxRemoved, ActiveBoxChanged, BoxRemoved, BoxTypeChanged }));
+    QVERIFY(!app.activeBox() && app.boxes().empty() && !app.connectBox());
 }
 
 QTEST_GUILESS_MAIN(TestAppModel)
