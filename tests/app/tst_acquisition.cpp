@@ -196,6 +196,7 @@ void TestAcquisition::edgeTriggers()
     for (const auto &row : { std::array<double, 5> { TriggerRising, 100, 2500, 4100, 6500 },
                              std::array<double, 5> { TriggerFalling, 2500, 4100, 6500, 8100 } }) {
         const bool rising = row[0] == TriggerRising;
+        qInfo("%s edge", rising ? "rising" : "falling"); // names the case of a failure below
         ZManualClock clock(row[1]);
         Rig rig(1, clock);
         ZAnalogIn *analog = rig.select(0, 10.0);
@@ -243,6 +244,7 @@ void TestAcquisition::armedRunEnds()
     rig.app.setStartTrigger(TriggerRising);
     rig.recorder.take();
     for (const bool pulled : { false, true }) {
+        qInfo("%s", pulled ? "cable pulled" : "stopped");
         rig.box->clearCommandLog();
         QVERIFY(rig.app.connectBox());
         WAIT_FOR(rig.sent(ZProtocol::OpDigitInLevel) >= 2);
@@ -262,6 +264,7 @@ void TestAcquisition::armedRunEnds()
 void TestAcquisition::goneBoxEndsTheRun()
 {
     for (const BoxLoss loss : { Unplugged, UnpluggedAfterCommands, Silent }) {
+        qInfo("box loss %d", int(loss));
         Rig rig(1);
         rig.app.setNoAnswerLimitMs(1000);
         ZAnalogIn *analog = rig.select(0, 5.0);
@@ -333,6 +336,7 @@ void TestAcquisition::goneBoxEndsTheRun()
 void TestAcquisition::longDurationsSleep()
 {
     for (const double seconds : { qInf(), 1e10, std::numeric_limits<double>::max() }) {
+        qInfo("time-out %g s", seconds);
         Rig rig(1);
         ZAnalogIn *analog = rig.select(0, 100.0);
         ThreadCpu comThread;
