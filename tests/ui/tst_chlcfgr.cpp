@@ -47,29 +47,22 @@ class TestChlCfgr : public QObject
     Q_OBJECT
 
 private slots:
-    // Rows built during a run start locked and open after it.
     void inputRows()
     {
         const QString sps = "Sample Rate: ";
-        const std::tuple<int, int, QStringList, QString> rows[] = {
-            { AnalogInKind,
-              0,
-              { "<b>AICH 1</b>&nbsp;&nbsp;", sps, "SPS", "Range: " },
-              "Itvl Rng Selected" },
-            { AnalogInKind, 9, { "<b>AICH 10</b>", sps, "SPS", "Range: " }, "Itvl Rng Selected" },
-            { DigitInKind, 2, { "<b>DICH 3\t</b>&nbsp;&nbsp;", sps, "SPS" }, "Itvl Selected" },
-            { EdgeCntKind,
-              1,
-              { "<b>CNTR 2\t</b>&nbsp;&nbsp;", "Refresh Rate: ", "Hz" },
-              "Itvl Selected" }
-        };
-        for (const auto &[kind, number, labels, editable] : rows) {
+        const std::tuple<int, int, QStringList> rows[]
+            = { { AnalogInKind, 0, { "<b>AICH 1</b>&nbsp;&nbsp;", sps, "SPS", "Range: " } },
+                { AnalogInKind, 9, { "<b>AICH 10</b>", sps, "SPS", "Range: " } },
+                { DigitInKind, 2, { "<b>DICH 3\t</b>&nbsp;&nbsp;", sps, "SPS" } },
+                { EdgeCntKind, 1, { "<b>CNTR 2\t</b>&nbsp;&nbsp;", "Refresh Rate: ", "Hz" } } };
+        for (const auto &[kind, number, labels] : rows) {
             auto channel = makeInChannel(kind, number);
             channel->setSampling(true);
             ZInChlCfgr row;
             QVERIFY(row.attach(channel.get()));
             QCOMPARE(labelTexts(&row), labels);
-            QCOMPARE(editors(row), locked(editable));
+            const QString editable = kind == AnalogInKind ? "Itvl Rng Selected" : "Itvl Selected";
+            QCOMPARE(editors(row), locked(editable)); // built during a run
             channel->setSampling(false);
             QCOMPARE(editors(row), editable);
             channel->setSelected(true);
@@ -78,12 +71,6 @@ private slots:
             select->click();
             QVERIFY(!channel->isSelected());
         }
-        // An output gets no input row, and a later change reaches no editor never built.
-        ZAnalogOut output(nullptr, componentId(AnalogOutKind, 0));
-        ZInChlCfgr row;
-        row.attach(&output);
-        QVERIFY(row.findChildren<QWidget *>().isEmpty());
-        output.setInterval(5000.0);
     }
 
     void typedRateBecomesInterval()
@@ -125,20 +112,13 @@ private slots:
         QVERIFY(editor.attach(&channel));
         QCOMPARE(comboTexts(editor.rangeCombo()),
                  (QStringList { "-1.25V~+1.25V", "-2.5V~+2.5V", "-5V~+5V", "-10V~+10V" }));
-        editor.rangeCombo()->setCurrentIndex(2);
-        QCOMPARE(channel.range(), int(Range5V));
-        channel.setRange(Range10V);
-        QCOMPARE(editor.rangeCombo()->currentIndex(), 3);
-
         channel.setRangeMask(Range5V | Range10V);
         QComboBox *combo = editor.rangeCombo();
         QCOMPARE(comboTexts(combo), (QStringList { "-5V~+5V", "-10V~+10V" }));
+        channel.setRange(Range10V);
         QCOMPARE(combo->currentIndex(), 1);
-        channel.setRange(Range5V);
-        QCOMPARE(combo->currentIndex(), 0);
-        combo->setCurrentIndex(1);
-        QCOMPARE(channel.range(), int(Range10V));
-
+        combo->setCurrentIndex(0);
+        QCOMPARE(channel.range(), int(Range5V));
         // Down to one range: the range follows the mask; no choice, even after a run.
         channel.setRangeMask(Range5V);
         QCOMPARE(channel.range(), int(Range5V));
@@ -182,7 +162,6 @@ private slots:
             combo->setCurrentIndex(texts.size() - 1);
             QCOMPARE(output->outMode(), lastMode);
             QCOMPARE(editors(row), editable);
-
             // Set by the model (a settings file) and back: the row follows.
             output->setOutMode(firstMode);
             QCOMPARE(combo->currentIndex(), 0);
@@ -217,7 +196,6 @@ private slots:
         }
         digital.setDutyRatio(75);
         QCOMPARE(duty.dutyRatioField()->text(), QString("75"));
-
         ZValueCfgr status;
         status.attach(&digital);
         QCOMPARE(comboTexts(status.statusCombo()), (QStringList { "Low", "High" }));
@@ -225,7 +203,6 @@ private slots:
         QCOMPARE(status.statusCombo()->currentIndex(), 1);
         status.statusCombo()->setCurrentIndex(0);
         QVERIFY(!digital.status());
-
         ZAnalogOut analog(nullptr, componentId(AnalogOutKind, 1));
         ZValueCfgr voltage;
         QVERIFY(voltage.attach(&analog) && !voltage.statusCombo());
