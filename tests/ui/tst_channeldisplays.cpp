@@ -212,8 +212,12 @@ private slots:
         QTest::mouseClick(print, Qt::LeftButton);
         QTest::mouseClick(print, Qt::LeftButton);
         QCOMPARE(asked, QVector<QString>(2, "Print Graph,Quoravi,1").toList()); // landscape
-        // A page with the plot on it is well above an empty one's size.
-        QVERIFY(QFileInfo(dir.filePath("1.pdf")).size() > 5000);
+        // A PDF page with the plot on it, well above an empty page's size.
+        QFile pdf(dir.filePath("1.pdf"));
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        const QByteArray content = pdf.readAll();
+        QVERIFY(content.startsWith("%PDF-") && content.contains("/Type /Page")
+                && content.size() > 5000);
         QVERIFY(!QFile::exists(dir.filePath("2.pdf")));
         // A new run clears: Graph unchecked and disabled, graph and editor hidden.
         channel.setSampling(true);
