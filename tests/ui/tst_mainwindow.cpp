@@ -270,9 +270,9 @@ void TestMainWindow::init()
     QSettings(QStringLiteral("Tebor"), QStringLiteral("Quoravi")).clear();
 }
 
-// The whole road on the simulated box: the modal boxes, configure, run, fail and cancel
-// every file command, save project and data, open the project again, save the settings
-// and load them into a fresh window.
+// The whole road on the simulated box: the modal boxes, configure, run with the settings
+// locked, fail and cancel every file command, save project and data, open the project
+// again and see its page, save the settings and load them into a fresh window.
 void TestMainWindow::endToEndOnTheSimulatedBox()
 {
     const QString ini = m_files.filePath(QStringLiteral("run.ini"));
