@@ -69,7 +69,7 @@ bool abortsInChild(const ZSeriesView<double> &view, int index)
         && WTERMSIG(status) == SIGABRT;
 }
 
-// Logs each hook as "name:event@subject id"; counts updates outside attach .. detach.
+// Logs each hook as "name:event@subject id"; counts what arrives outside attach .. detach.
 class Recorder : public ZObserver<ZComponent>
 {
 public:
