@@ -27,7 +27,6 @@
 #include <unistd.h>
 
 #include <future>
-#include <memory>
 
 using namespace ZProtocol;
 using Faults = ZSimulatedBox::Faults;
@@ -158,11 +157,10 @@ QByteArray callOf(BoxSession &session, const ZByteArray &command, int limitMs = 
         return session.link->sync(limitMs) ? "synced" : "";
     if (opcodeOf(command) == OpCalibration) {
         const Calibration box = ZSimulatedBox::calibrationOf(command[3], 1);
-        double gain = 0.0;
-        double offset = 0.0;
-        if (!session.link->readCalibration(command[3], 1, &gain, &offset, limitMs))
+        Calibration got { -1, -1, 0.0, 0.0 };
+        if (!session.link->readCalibration(command[3], 1, &got.gain, &got.offset, limitMs))
             return "";
-        return gain == box.gain && offset == box.offset ? "calibrated" : "other values";
+        return got.gain == box.gain && got.offset == box.offset ? "calibrated" : "other values";
     }
     ZByteArray answer(1);
     return session.link->transact(command, &answer, 3000) ? hexOf(answer) : "";
@@ -174,31 +172,30 @@ const QList<int> every { 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13 };
 void select(BoxSession &session, const QList<int> &analogIns, const QList<int> &counters)
 {
     const ZDeviceType *type = deviceType(session.box->boxType());
-    for (int channel = 0; channel < type->analogIns; ++channel) {
-        const ZByteArray frame = analogInFrame(channel, 1, analogIns.contains(channel));
+    std::vector<ZByteArray> frames;
+    for (int channel = 0; channel < type->analogIns; ++channel)
+        frames.push_back(analogInFrame(channel, 1, analogIns.contains(channel)));
+    for (int channel = 0; channel < type->edgeCnts; ++channel)
+        frames.push_back(edgeCounterFrame(channel, counters.contains(channel)));
+    for (const ZByteArray &frame : frames)
         QVERIFY(isEchoOf(session.ask(frame), frame));
-    }
-    for (int channel = 0; channel < type->edgeCnts; ++channel) {
-        const ZByteArray frame = edgeCounterFrame(channel, counters.contains(channel));
-        QVERIFY(isEchoOf(session.ask(frame), frame));
-    }
 }
 
 // The outputs told so far ("ao1 mode/code/period", "do1 mode/status/period/duty"), mode, rate.
 QString outputsOf(const ZSimulatedBox &box)
 {
-    QStringList parts;
+    QString text = QString::asprintf("mode %d rate %u", box.inputMode(), box.rate());
     for (int channel = 0; channel < 3; ++channel) {
         const ZSimulatedBox::AnalogOutState ao = box.analogOut(channel);
         const ZSimulatedBox::DigitOutState out = box.digitOut(channel);
         if (ao.told)
-            parts << QString::asprintf("ao%d %d/%d/%u", channel, ao.outMode, ao.dacCode,
-                                       ao.periodUs);
+            text += QString::asprintf(", ao%d %d/%d/%u", channel, ao.outMode, ao.dacCode,
+                                      ao.periodUs);
         if (out.told)
-            parts << QString::asprintf("do%d %d/%d/%u/%d", channel, out.outMode, out.status,
-                                       out.periodUs, out.dutyRatio);
+            text += QString::asprintf(", do%d %d/%d/%u/%d", channel, out.outMode, out.status,
+                                      out.periodUs, out.dutyRatio);
     }
-    return parts.join(", ") + QString::asprintf(" mode %d rate %u", box.inputMode(), box.rate());
+    return text;
 }
 
 } // namespace
@@ -291,15 +288,13 @@ void TestUsbLink::answers()
                  QString::fromLatin1(row.records));
 }
 
-// Split into pieces of every size, including one byte at a time, and with an assembler that starts
-// handshake-sized, the frames are the same; so they are the link's way, stopping at each frame and
-// going on with the bytes behind it.
+// In pieces of any size, from an assembler that starts handshake-sized too, the frames are the
+// same; so they are the link's way, stopping at each frame and going on with the bytes behind it.
 void TestUsbLink::assembler()
 {
     const QByteArray echo = QByteArray::fromHex("aa00000103");
     const QByteArray samples = QByteArray::fromHex("aa00000c2002fffffe40018100000100");
     const QByteArray largest = QByteArray::fromHex("aa000400") + QByteArray(1024, '\x20');
-    const QByteArray longer = QByteArray::fromHex("aa00012c20") + QByteArray(299, '\x40');
     const QByteArray aaLast = QByteArray::fromHex("aa000001aa");
     const struct
     {
@@ -313,8 +308,7 @@ void TestUsbLink::assembler()
         { "LEN 16777215", QByteArray::fromHex("aaffffff") + echo, { echo } },
         { "back to back", echo + samples + echo, { echo, samples, echo } },
         { "incomplete tail", samples + echo.left(4), { samples } },
-        { "LEN 1024 is kept", largest + echo, { largest, echo } },
-        { "longer than the start size", longer + echo, { longer, echo } },
+        { "LEN 1024 is kept, beyond the start size", largest + echo, { largest, echo } },
         { "0xAA last", aaLast + echo, { aaLast, echo } },
     };
     for (const auto &row : rows) {
@@ -351,9 +345,7 @@ void TestUsbLink::commandQueue()
     for (unsigned char opcode :
          { 0xF0, 0x20, 0x0A, 0x08, 0x0A, 0x02, 0x23, 0x1B, 0x13, 0x0B, 0x03, 0x0A })
         QVERIFY(queue.push(frameOf(QByteArray::fromHex("aa02") + char(opcode) + char(n++))));
-    ZByteArray partial(5);
-    partial.append(0xAA);
-    QVERIFY(!queue.push(partial));
+    QVERIFY(!queue.push(ZByteArray(5))); // an incomplete frame
     QStringList order;
     ZByteArray frame(4);
     while (queue.pop(&frame))
@@ -429,8 +421,7 @@ void TestUsbLink::intakeRoutesRecords()
     bool sampling = false;
     ZSampleIntake intake(
         monitors, [&sampling] { return sampling; }, clock);
-    // Samples taken by the analog, digital and counter channels and the unselected digital input,
-    // and the intake's count, after `answer` arrives `ms` later.
+    // Samples of the analog, digital, counter and unselected inputs, and the intake's count.
     const auto counts = [&](double ms, const char *answer) {
         clock.advanceMs(ms);
         intake.dispatch(frameOf(QByteArray::fromHex(answer)));
@@ -455,8 +446,7 @@ void TestUsbLink::intakeRoutesRecords()
     QCOMPARE(counts(1000.0, "aa000008 20 8000000001 4001"), QStringLiteral("2 1 1 0 4"));
     // Frames cut inside a record and echoes take nothing beyond the last whole record.
     QCOMPARE(counts(0.0, "aa000007 20 4000 81000000"), QStringLiteral("2 2 1 0 5"));
-    intake.dispatch(ZProtocol::probeFrame());
-    QCOMPARE(intake.appended(), quint64(5));
+    QCOMPARE(counts(0.0, "aa000003 13 0088"), QStringLiteral("2 2 1 0 5"));
 }
 
 // A stop is asked for at each rising (or falling) edge of the watched digital input, not for the
@@ -505,8 +495,6 @@ void TestUsbLink::exchanges()
     const auto calibration = [](int channel) {
         return calibrationRequestFrame(channel, 1);
     };
-    ZByteArray partial(3);
-    partial.append(0xAA);
     const char *stale = "aa00000af0000101800000fffe80"; // channel 0's calibration
     const struct
     {
@@ -516,7 +504,6 @@ void TestUsbLink::exchanges()
         QByteArray result; // "synced", "calibrated" (to the box's values), an answer; "": failed
         const char *waiting = ""; // already in the bridge
     } rows[] = {
-        { "clean", Faults(), probe, "synced" },
         { "noise before 0xAA", with(&Faults::noise, hexBytes("0055fe7f")), probe, "synced" },
         { "single bytes", inPieces(1, 3), probe, "synced" },
         { "late within the probe window", with(&Faults::answerDelayMs, 60), probe, "synced" },
@@ -538,8 +525,7 @@ void TestUsbLink::exchanges()
         { "samples in pieces", inPieces(2, 1), sampleRequestFrame(), "aa000003204001" },
         { "failed write", with(&Faults::write, Write::Fail), rate, "" },
         { "short write", with(&Faults::write, Write::Short), rate, "" },
-        { "incomplete command", Faults(), partial, "" }, // never sent
-        { "channel 0", Faults(), calibration(0), "calibrated" },
+        { "incomplete command", Faults(), ZByteArray(3), "" }, // never sent
         { "channel 3 in pieces", inPieces(4, 5), calibration(3), "calibrated" },
         { "for another channel", with(&Faults::calibrationChannelShift, 1), calibration(2), "" },
         { "no such channel", Faults(), calibration(4), "" },
@@ -579,9 +565,8 @@ void TestUsbLink::exchanges()
     }
 }
 
-// A wait sleeps, whether a silent box's limit ends it, a stop request or a pulled cable; the last
-// two end even a wait without a limit at once, and an interrupt holds until cleared. A link that
-// could not open refuses every call.
+// A wait sleeps till a silent box's limit, a stop request or a pulled cable ends it, the last two
+// at once even without a limit; an interrupt holds until cleared.
 void TestUsbLink::waitsSleepAndEndAtOnce()
 {
     enum End { Limit, Interrupt, Unplug };
@@ -625,8 +610,7 @@ void TestUsbLink::waitsSleepAndEndAtOnce()
             QVERIFY(session.link->sync(1000));
         }
         QVERIFY(end != Unplug || session.link->failure() == ZLinkFailure::NoDevice);
-        // No open is even tried beyond the device count (none once unplugged), and a link left
-        // without a device refuses every call.
+        // No open is tried beyond the device count; a link without a device refuses every call.
         QVERIFY(!session.link->open(end == Limit ? -1 : end == Interrupt ? 1 : 0));
         QCOMPARE(session.box->openCount(), 1);
         QVERIFY(!session.link->handle() && !session.link->write(probeFrame()));
@@ -661,9 +645,9 @@ void TestUsbLink::sampleRecords()
         session.clock.setMs(row.atMs);
         QString expected = QString::fromLatin1(row.records);
         for (int channel : row.analogIns)
-            expected.replace(QString::asprintf("00:%d=code", channel),
-                             QString::asprintf("00:%d=%d", channel,
-                                               session.box->analogInCode(channel, row.atMs)));
+            expected.replace(
+                QString::asprintf(":%d=code", channel),
+                QString::asprintf(":%d=%d", channel, session.box->analogInCode(channel, row.atMs)));
         QCOMPARE(recordsOf(session.ask(sampleRequestFrame())), expected);
         QCOMPARE(hexOf(session.ask(digitInLevelFrame())),
                  "aa00000308000" + QByteArray::number(session.box->digitInLevel(0, row.atMs)));
@@ -679,17 +663,16 @@ void TestUsbLink::signalsAndOutputs()
     const int setCode = deviceType(10)->calibrationSetCode;
     QSet<std::int32_t> codes;
     for (int channel = 0; channel < 14; ++channel) {
-        double gain = 0.0;
-        double offset = 0.0;
-        QVERIFY(session.link->readCalibration(channel, setCode, &gain, &offset, 1000));
-        QVERIFY(qAbs(gain - 1.0) < 0.01 && qAbs(offset) <= 101.0);
+        Calibration c { -1, -1, 0.0, 0.0 };
+        QVERIFY(session.link->readCalibration(channel, setCode, &c.gain, &c.offset, 1000));
+        QVERIFY(qAbs(c.gain - 1.0) < 0.01 && qAbs(c.offset) <= 101.0);
         const double fullScale = 10.0 / session.box->analogInRange(channel);
+        const double perCode = fullScale * c.gain / 8388607.0;
         double low = 1e9;
         double high = -1e9;
         for (double t = 0.0; t < 20000.0; t += 50.0) {
             const double volts = session.box->analogInVolts(channel, t);
-            const double back = fullScale * gain * session.box->analogInCode(channel, t) / 8388607.0
-                + 1e-6 * offset;
+            const double back = perCode * session.box->analogInCode(channel, t) + 1e-6 * c.offset;
             QVERIFY(qAbs(back - volts) < 2 * fullScale / 8388607.0);
             low = std::min(low, volts);
             high = std::max(high, volts);
@@ -700,15 +683,15 @@ void TestUsbLink::signalsAndOutputs()
     }
     QCOMPARE(codes.size(), 14);
 
-    QCOMPARE(outputsOf(*session.box), QStringLiteral(" mode 0 rate 0"));
+    QCOMPARE(outputsOf(*session.box), QStringLiteral("mode 0 rate 0"));
     for (const ZByteArray &frame :
          { analogOutValueFrame(0, 0x1234), analogOutWaveFrame(1, OutModeTriangle, 2500.0),
            digitOutValueFrame(2, 0), digitOutPwmFrame(1, 5000.0, 40), inputModeFrame(2),
            rateFrame(450), digitOutValueFrame(2, 1) })
         QVERIFY(isEchoOf(session.ask(frame), frame));
-    QCOMPARE(
-        outputsOf(*session.box),
-        QStringLiteral("ao0 1/4660/0, ao1 8/0/2500, do1 2/0/5000/40, do2 1/1/0/0 mode 2 rate 450"));
+    QCOMPARE(outputsOf(*session.box),
+             QStringLiteral(
+                 "mode 2 rate 450, ao0 1/4660/0, ao1 8/0/2500, do1 2/0/5000/40, do2 1/1/0/0"));
 }
 
 // Commands written at once in two pieces each, from another thread than the opener's, are all
@@ -739,8 +722,7 @@ void TestUsbLink::lineTiming()
         const double lineMs = 1000.0 * ZSimulatedBox::BitsPerByte / baudRateOf(row.type)
                 * (command.size() + expected)
             + ZSimulatedBox::TurnaroundMs;
-        // The quickest of a few rounds, or -1 for a fault: one late wake-up on a loaded machine
-        // hides no early answer.
+        // The quickest of a few rounds (-1: a fault), so a late wake-up hides no early answer.
         auto rounds = std::async(std::launch::async, [&, device = session.link->handle()] {
             const auto *bytes = reinterpret_cast<const unsigned char *>(command.constData());
             double quickestMs = 1e9;
@@ -778,8 +760,7 @@ void TestUsbLink::lineTiming()
 }
 
 // "--simulate" after the program's name chooses the simulation, which gives a box of the asked
-// type; a box set by a test takes the place of either, and can pull its plug after so many
-// commands.
+// type; a box set by a test takes the place of either.
 void TestUsbLink::backendChoice()
 {
     const struct
@@ -787,7 +768,6 @@ void TestUsbLink::backendChoice()
         QStringList arguments;
         bool simulate;
     } rows[] = {
-        { { "quoravi" }, false },
         { { "quoravi", "--simulate" }, true },
         { { "quoravi", "-x", "--simulate", "y" }, true },
         { { "--simulate" }, false }, // the program named so

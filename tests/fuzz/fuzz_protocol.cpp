@@ -6,6 +6,7 @@
 #include "device/zprotocol.h"
 #include "device/zsamplerecord.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -86,17 +87,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         return 0;
     const std::vector<Frame> expected = referenceFrames(data, size);
 
-    // The communication thread: everything fed, in pieces whose size the input chooses,
-    // into an assembler that may start small.
+    // As the communication thread: in input-sized pieces, into an assembler that may start small.
     const unsigned piece = 1 + data[0] % 97;
     ZAnswerAssembler thread(data[0] & 1 ? 5 : 257);
     std::vector<Frame> threadFrames;
-    for (std::size_t pos = 0; pos < size; pos += piece) {
-        const unsigned count = unsigned(size - pos < piece ? size - pos : piece);
-        thread.feedAll(data + pos, count, [&](const ZByteArray &frame) {
-            threadFrames.push_back(checkedFrame(frame));
-        });
-    }
+    for (std::size_t pos = 0; pos < size; pos += piece)
+        thread.feedAll(
+            data + pos, unsigned(std::min<std::size_t>(size - pos, piece)),
+            [&](const ZByteArray &frame) { threadFrames.push_back(checkedFrame(frame)); });
     require(threadFrames == expected);
 
     // The link: stop at each frame, then go on with the bytes behind it.
