@@ -6,6 +6,7 @@
 #include "device/zprotocol.h"
 #include "device/zsamplerecord.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -42,32 +43,29 @@ std::vector<Frame> referenceFrames(const std::uint8_t *data, std::size_t size)
     return frames;
 }
 
+// Every record lies within the bytes read, with a value its kind can hold, and reading ends.
 void checkRecords(ZSampleRecordReader reader, unsigned payloadLength)
 {
     ZSampleRecord record;
     unsigned records = 0;
     while (reader.next(&record)) {
-        ++records;
-        require(record.channel >= 0 && record.channel < 64);
-        const std::int64_t value = record.value;
-        if (record.kind == ZRecordKind::AnalogIn)
-            require(value >= -8388608 && value <= 8388607);
-        else
-            require(
-                value >= 0 && value <= (record.kind == ZRecordKind::DigitIn ? 255 : 4294967295LL)
-                && (record.kind == ZRecordKind::DigitIn || record.kind == ZRecordKind::EdgeCnt));
+        const bool analog = record.kind == ZRecordKind::AnalogIn;
+        const std::int64_t high = analog          ? 8388607
+            : record.kind == ZRecordKind::DigitIn ? 255
+            : record.kind == ZRecordKind::EdgeCnt ? 4294967295LL
+                                                  : -1;
+        require(++records * 2 <= payloadLength && record.channel >= 0 && record.channel < 64
+                && record.value >= (analog ? -8388608 : 0) && record.value <= high);
     }
-    require(records * 2 <= payloadLength && reader.remaining() == 0);
+    require(reader.remaining() == 0);
 }
 
 void checkCalibration(const unsigned char *bytes, unsigned length)
 {
-    ZProtocol::Calibration calibration;
-    if (!ZProtocol::decodeCalibration(bytes, length, &calibration))
-        return;
-    require(length == ZProtocol::CalibrationAnswerLength);
-    require(calibration.gain >= -128.0 && calibration.gain < 128.0);
-    require(calibration.offset >= -32768.0 && calibration.offset < 32768.0);
+    ZProtocol::Calibration c;
+    if (ZProtocol::decodeCalibration(bytes, length, &c))
+        require(length == ZProtocol::CalibrationAnswerLength && c.gain >= -128.0 && c.gain < 128.0
+                && c.offset >= -32768.0 && c.offset < 32768.0);
 }
 
 // A completed frame, checked and decoded as every reader would.
@@ -89,17 +87,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         return 0;
     const std::vector<Frame> expected = referenceFrames(data, size);
 
-    // The communication thread: everything fed, in pieces whose size the input chooses,
-    // into an assembler that may start small.
+    // As the communication thread: in input-sized pieces, into an assembler that may start small.
     const unsigned piece = 1 + data[0] % 97;
     ZAnswerAssembler thread(data[0] & 1 ? 5 : 257);
     std::vector<Frame> threadFrames;
-    for (std::size_t pos = 0; pos < size; pos += piece) {
-        const unsigned count = unsigned(size - pos < piece ? size - pos : piece);
-        thread.feedAll(data + pos, count, [&](const ZByteArray &frame) {
-            threadFrames.push_back(checkedFrame(frame));
-        });
-    }
+    for (std::size_t pos = 0; pos < size; pos += piece)
+        thread.feedAll(
+            data + pos, unsigned(std::min<std::size_t>(size - pos, piece)),
+            [&](const ZByteArray &frame) { threadFrames.push_back(checkedFrame(frame)); });
     require(threadFrames == expected);
 
     // The link: stop at each frame, then go on with the bytes behind it.
