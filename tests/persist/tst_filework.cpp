@@ -1,4 +1,5 @@
 #include "app/zappobservable.h"
+#include "device/zimgybox.h"
 #include "device/zprotocol.h"
 #include "device/zrealbox.h"
 #include "device/zsimulatedbox.h"
@@ -14,8 +15,11 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <csignal>
 #include <memory>
 #include <optional>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -25,7 +29,7 @@ constexpr int WaitMs = 15000;
 constexpr double LowMs = 2500.0;
 constexpr double RisingEdgeMs = 4100.0;
 
-enum Fault { NoFault, Cancel, NoFolder, DiskFull, NameBecameFolder };
+enum Fault { NoFault, Cancel, NoFolder, DiskFull, NameBecameFolder, CutShort, OldVersion };
 
 // An application model on a simulated box the test holds.
 struct Rig
@@ -65,6 +69,29 @@ int pollCount(const ZSimulatedBox &box)
         polls += frame.size() > 2 && quint8(frame[2]) == ZProtocol::OpDigitInLevel;
     return polls;
 }
+
+// While it lives, a write beyond the limit fails as on a full disk.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+        : m_oldHandler(std::signal(SIGXFSZ, SIG_IGN))
+    {
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        const rlimit limit { bytes, m_saved.rlim_max };
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+    Q_DISABLE_COPY(FileSizeLimit)
+
+private:
+    void (*m_oldHandler)(int);
+    rlimit m_saved {};
+};
 
 } // namespace
 
@@ -157,6 +184,13 @@ void TestFileWork::commandsOnAWorker_data()
     QTest::newRow("open") << "Open" << int(NoFault) << "succeeded | Open Project succeeded.";
     QTest::newRow("open, cancelled")
         << "Open" << int(Cancel) << "failed, cancelled | Open Project canceled.";
+    QTest::newRow("open, cut short")
+        << "Open" << int(CutShort)
+        << "failed | Open Project failed because of file of invalid format.";
+    QTest::newRow("open, old version")
+        << "Open" << int(OldVersion)
+        << "failed | plain | Please choose project file saved by Quoravi of the current Version! | "
+           "Open Project failed because of unmatched version.";
     for (const QString kind : { "Project", "Data" }) {
         const auto row = [&](const char *name, Fault fault, const QString &expected) {
             QTest::newRow(qPrintable(kind + QLatin1String(", ") + QLatin1String(name)))
@@ -198,7 +232,12 @@ void TestFileWork::commandsOnAWorker()
     const QString target = dir.filePath(QStringLiteral("old.file"));
     const QString aside = dir.filePath(QStringLiteral("aside"));
     QVERIFY(open ? commands.saveProject(target).succeeded : writeAll(target, "old content\n"));
+    if (fault == CutShort || fault == OldVersion)
+        writeAll(target,
+                 fault == CutShort ? readAll(target).chopped(40)
+                                   : QByteArray("<Quoravi version=\"1.9\"/>"));
     const QByteArray before = readAll(target);
+    const int nextId = ZImgyBox(0).id() + 1;
     const QString file = fault == NoFolder ? dir.filePath(QStringLiteral("missing/f")) : target;
     const std::size_t boxes = rig.app.boxes().size();
 
@@ -240,10 +279,14 @@ void TestFileWork::commandsOnAWorker()
     if (open) {
         QCOMPARE(statuses,
                  QStringList({ QStringLiteral("Reading from %1...").arg(file),
-                               QStringLiteral("Reconstructing project...") }));
+                               QStringLiteral("Reconstructing project...") })
+                     .mid(0, fault == OldVersion ? 1 : 2));
         QCOMPARE(job.progress().total(), before.size());
         if (fault == NoFault) {
             QCOMPARE(job.progress().done(), before.size());
+            // A playback box of its own, and the live box stays the active one.
+            QCOMPARE(rig.app.boxes().back()->id(), nextId);
+            QCOMPARE(rig.app.activeBox(), rig.app.boxes().front());
             QCOMPARE(rig.app.boxes().back()->analogIns()[0]->sampleCount(), std::size_t(50000));
         }
         return;

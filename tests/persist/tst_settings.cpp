@@ -2,6 +2,7 @@
 
 #include "app/zappobservable.h"
 #include "device/zrealbox.h"
+#include "device/zusbbridge.h"
 #include "persist/zchannelsettings.h"
 #include "persist/zsettings.h"
 #include "persist/zsettingscommands.h"
@@ -12,6 +13,14 @@
 #include <thread>
 
 namespace {
+
+// An application model that never reaches a device: these tests only configure boxes.
+inline ZAppObservable::BridgeFactory noBridge()
+{
+    return [](int) {
+        return std::unique_ptr<ZUsbBridge>();
+    };
+}
 
 QString line(const char *kind, const ZComponent *c, std::initializer_list<QVariant> values)
 {
