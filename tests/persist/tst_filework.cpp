@@ -1,6 +1,5 @@
 #include "app/zappobservable.h"
 #include "device/zimgybox.h"
-#include "device/zprotocol.h"
 #include "device/zrealbox.h"
 #include "device/zsimulatedbox.h"
 #include "device/zsimulatedbridge.h"
@@ -32,14 +31,6 @@
 
 namespace {
 
-// No test reads or writes the user's configuration, even by accident.
-void redirectUserSettings(const QTemporaryDir &dir)
-{
-    QStandardPaths::setTestModeEnabled(true);
-    for (const auto format : { QSettings::NativeFormat, QSettings::IniFormat })
-        QSettings::setPath(format, QSettings::UserScope, dir.path());
-}
-
 QByteArray readAll(const QString &fileName)
 {
     QFile file(fileName);
@@ -70,9 +61,6 @@ QString summary(const ZCommandOutcome &outcome)
 
 constexpr int UX107 = 8;
 constexpr int WaitMs = 15000;
-// Digital input 0 of the simulated box is high for 2 s, then low for 2 s.
-constexpr double LowMs = 2500.0;
-constexpr double RisingEdgeMs = 4100.0;
 
 enum Fault { NoFault, Cancel, NoFolder, DiskFull, NameBecameFolder, CutShort, OldVersion };
 
@@ -101,19 +89,11 @@ struct Rig
         }
     }
 
-    ZManualClock clock { LowMs };
+    ZManualClock clock;
     std::shared_ptr<ZSimulatedBox> box;
     ZAppObservable app;
     ZUnsavedSamples unsaved;
 };
-
-int pollCount(const ZSimulatedBox &box)
-{
-    int polls = 0;
-    for (const QByteArray &frame : box.commandLog())
-        polls += frame.size() > 2 && quint8(frame[2]) == ZProtocol::OpDigitInLevel;
-    return polls;
-}
 
 // While it lives, a write beyond the limit fails as on a full disk.
 class FileSizeLimit
@@ -188,7 +168,6 @@ class TestFileWork : public QObject
 
 private slots:
     void initTestCase();
-    void startDuringASaveWaitsForIt_data();
     void startDuringASaveWaitsForIt();
     void commandsOnAWorker_data();
     void commandsOnAWorker();
@@ -203,26 +182,20 @@ private:
 void TestFileWork::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    redirectUserSettings(m_dir);
-}
-
-void TestFileWork::startDuringASaveWaitsForIt_data()
-{
-    QTest::addColumn<int>("trigger");
-    QTest::newRow("rising edge while armed") << int(TriggerRising);
-    QTest::newRow("manual start") << int(TriggerManual);
+    // No test reads or writes the user's configuration, even by accident.
+    QStandardPaths::setTestModeEnabled(true);
+    for (const auto format : { QSettings::NativeFormat, QSettings::IniFormat })
+        QSettings::setPath(format, QSettings::UserScope, m_dir.path());
 }
 
 // A start that fires while a save reads the series must not clear them under it: the
 // sampling begins once the save has finished, and the file holds the whole earlier run.
 void TestFileWork::startDuringASaveWaitsForIt()
 {
-    QFETCH(int, trigger);
     Rig rig;
     rig.fillSamples(2000);
     ZRealBox &box = *rig.app.activeBox();
     box.analogIns()[0]->setSelected(true);
-    rig.app.setStartTrigger(trigger);
 
     const QString fileName = m_dir.filePath(QStringLiteral("during.xml"));
     ZProjectCommands commands(rig.app);
@@ -244,10 +217,6 @@ void TestFileWork::startDuringASaveWaitsForIt()
         &rig.app, &ZAppObservable::startSample, &receiver, [&starts] { ++starts; },
         Qt::QueuedConnection);
     QVERIFY(rig.app.connectBox());
-    if (trigger == TriggerRising) {
-        QTRY_VERIFY_WITH_TIMEOUT(pollCount(*rig.box) >= 2, WaitMs);
-        rig.clock.setMs(RisingEdgeMs);
-    }
     QTRY_VERIFY_WITH_TIMEOUT(starts > 0, WaitMs);
     QVERIFY(rig.app.isSampling());
     QVERIFY(!box.isSampling());
@@ -492,9 +461,7 @@ void TestFileWork::settingsStoredAndRestored()
                 ZAngInSettings analog(*settings);
                 ZDgtOutSettings digitalOut(*settings);
                 analog.attach(di);
-                QVERIFY(!analog.load());
-                QVERIFY(!analog.update(IntervalChanged));
-                QVERIFY(!analog.save());
+                QVERIFY(!analog.load() && !analog.update(IntervalChanged) && !analog.save());
                 QVERIFY(digitalOut.attach(di));
                 QCOMPARE(written([&] { di->setInterval(300.0); }), "DgtIn/1/interval");
             }

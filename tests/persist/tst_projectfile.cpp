@@ -109,12 +109,14 @@ std::unique_ptr<ZRealBox> sampleBox()
     return box;
 }
 
-using Formatter = char *(*)(double, char *);
-
-QString render(Formatter format, double value)
+// 'g': six significant digits, 'f': at most eight decimals, 's': the shortest exact text.
+QString render(char form, double value)
 {
     char buffer[ZNumberText::Capacity];
-    return QString::fromLatin1(buffer, int(format(value, buffer) - buffer));
+    const char *end = form == 'g' ? ZNumberText::general(value, 6, buffer)
+        : form == 'f'             ? ZNumberText::decimal(value, 8, buffer)
+                                  : ZNumberText::shortest(value, buffer);
+    return QString::fromLatin1(buffer, int(end - buffer));
 }
 
 quint64 bitsOf(double value)
@@ -251,7 +253,6 @@ void TestProjectFile::savingWhileSamplesArrive()
 {
     ZRealBox box(nullptr, 8);
     ZAnalogIn *ai = box.analogIns()[0];
-    ZDigitIn *di = box.digitIns()[0];
     std::atomic<bool> stop { false };
     std::thread acquisition([&] {
         for (int i = 0; i < 400000 && !stop.load(); ++i) {
@@ -259,7 +260,7 @@ void TestProjectFile::savingWhileSamplesArrive()
             const double v = i % 1000 * 0.001;
             const int raw = i % 2;
             ai->appendVolts(&t, &v, 1);
-            di->append(&t, &raw, 1);
+            box.digitIns()[0]->append(&t, &raw, 1);
         }
     });
     while (ai->sampleCount() < 1000)
@@ -277,7 +278,7 @@ void TestProjectFile::savingWhileSamplesArrive()
         QCOMPARE(back->times()[k], ai->times()[k]);
         QCOMPARE(back->volts()[k], formatNumber(ai->volts()[k], 8).toDouble());
     }
-    QVERIFY(result.box->digitIns()[0]->sampleCount() <= di->sampleCount());
+    QVERIFY(result.box->digitIns()[0]->sampleCount() <= box.digitIns()[0]->sampleCount());
 }
 
 void TestProjectFile::badInput_data()
@@ -403,8 +404,7 @@ void TestProjectFile::fastScannerAgreesWithQt()
 {
     QFETCH(QByteArray, document);
     QFETCH(bool, fast);
-    QBuffer buffer;
-    buffer.setData(document);
+    QBuffer buffer(&document);
     buffer.open(QIODevice::ReadOnly);
     XmlRecorder fastEvents;
     ZXmlFastScanner scanner(64);
@@ -421,19 +421,13 @@ void TestProjectFile::fastScannerAgreesWithQt()
 // project times and coefficients come back bit for bit through both readers.
 void TestProjectFile::numberFormsMatchQt()
 {
-    const auto general6 = [](double v, char *out) {
-        return ZNumberText::general(v, 6, out);
-    };
-    const auto decimal8 = [](double v, char *out) {
-        return ZNumberText::decimal(v, 8, out);
-    };
     for (const double value : sampleValues()) {
-        QCOMPARE(render(general6, value), QString::number(value, 'g', 6));
-        QVERIFY2(render(decimal8, value) == formatNumber(value, 8),
+        QCOMPARE(render('g', value), QString::number(value, 'g', 6));
+        QVERIFY2(render('f', value) == formatNumber(value, 8),
                  qPrintable(QString::number(value, 'g', 17)));
         if (!std::isfinite(value))
             continue;
-        const QString text = render(ZNumberText::shortest, value);
+        const QString text = render('s', value);
         QVERIFY2(text.size() <= 24, qPrintable(text));
         const QByteArray bytes = text.toLatin1();
         bool ok = false;
@@ -449,7 +443,7 @@ void TestProjectFile::numberFormsMatchQt()
     for (const double value :
          { 100.0, 0.001, 0.1 + 0.2, 0.0001, 0.000015, 1e15, 1e16, 1.2345678901234568e17, -0.0,
            5e-324, std::nan(""), -std::numeric_limits<double>::infinity() })
-        shortest << render(ZNumberText::shortest, value);
+        shortest << render('s', value);
     QCOMPARE(shortest.join(QLatin1Char(' ')),
              "100 0.001 0.30000000000000004 0.0001 1.5e-05 1000000000000000 1e+16 "
              "1.2345678901234568e+17 -0 5e-324 nan -inf");

@@ -33,10 +33,9 @@ template<class Channels> void checkSeries(const Channels &channels)
         const auto times = channel->times();
         for (std::size_t i = 0; i < times.size(); ++i)
             check(std::isfinite(times[i]) && (i == 0 || times[i] > times[i - 1]), "times");
-        if (const auto *analog = dynamic_cast<const ZAnalogIn *>(channel)) {
+        if (const auto *analog = dynamic_cast<const ZAnalogIn *>(channel))
             for (const double v : analog->volts())
                 check(std::isfinite(v), "finite voltages");
-        }
     }
 }
 
