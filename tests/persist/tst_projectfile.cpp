@@ -1,12 +1,12 @@
-#include "persisttestutil.h"
 #include "xmlrecorder.h"
 
-#include "app/zappobservable.h"
 #include "device/zimgybox.h"
 #include "device/zrealbox.h"
-#include "persist/zprojectcommands.h"
+#include "persist/zdataexporter.h"
+#include "persist/znumbertext.h"
 #include "persist/zprojectreader.h"
 #include "persist/zprojectwriter.h"
+#include "persist/zsavedtime.h"
 #include "persist/zxmlfastscanner.h"
 #include "persist/zxmlstreamscanner.h"
 
@@ -14,10 +14,29 @@
 #include <QtTest>
 
 #include <atomic>
+#include <cmath>
 #include <cstring>
+#include <limits>
+#include <random>
 #include <thread>
 
 namespace {
+
+// Samples one by one, as the acquisition appends them (times move forward on the way).
+inline void appendVolts(ZAnalogIn *channel,
+                        std::initializer_list<std::pair<double, double>> samples)
+{
+    for (const auto &[t, v] : samples)
+        channel->appendVolts(&t, &v, 1);
+}
+
+inline void appendRaw(ZInChannel *channel, std::initializer_list<std::pair<double, qint64>> samples)
+{
+    for (const auto &[t, raw] : samples) {
+        const int value = static_cast<int>(quint32(raw));
+        channel->append(&t, &value, 1);
+    }
+}
 
 template<class Series> QString joined(const Series &series, bool asWritten = false)
 {
@@ -54,6 +73,12 @@ QString describe(const ZBox &box, bool asWritten = false)
     return parts.join(QStringLiteral(" | "));
 }
 
+QByteArray goldenBytes()
+{
+    QFile file(QFINDTESTDATA("data/project-golden.xml"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 QByteArray written(const ZBox &box, const QString &savedTime)
 {
     QBuffer buffer;
@@ -84,6 +109,52 @@ std::unique_ptr<ZRealBox> sampleBox()
     return box;
 }
 
+// 'g': six significant digits, 'f': at most eight decimals, 's': the shortest exact text.
+QString render(char form, double value)
+{
+    char buffer[ZNumberText::Capacity];
+    const char *end = form == 'g' ? ZNumberText::general(value, 6, buffer)
+        : form == 'f'             ? ZNumberText::decimal(value, 8, buffer)
+                                  : ZNumberText::shortest(value, buffer);
+    return QString::fromLatin1(buffer, int(end - buffer));
+}
+
+quint64 bitsOf(double value)
+{
+    quint64 bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+// Values of every magnitude, both signs, values on rounding boundaries and the specials.
+QVector<double> sampleValues()
+{
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    QVector<double> values;
+    values << 0.0 << -0.0 << 1.0 << -1.0 << 0.1 << 0.5 << 1.5 << 999999.5 << 999999.4
+           << 0.00009999995 << 0.0001 << 1234567.0 << 0.0000123 << 1e-7 << -1.23e-9 << 1.5e300
+           << -2.5e-300 << 5e-324 << std::numeric_limits<double>::max() << std::nan("") << inf
+           << -inf;
+    std::mt19937_64 random(20240601);
+    std::uniform_real_distribution<double> mantissa(-10.0, 10.0);
+    std::uniform_int_distribution<int> exponent(-12, 12);
+    for (int i = 0; i < 20000; ++i) {
+        values << mantissa(random) * std::pow(10.0, exponent(random));
+        const quint64 bits = random(); // arbitrary bit patterns, specials included
+        double value;
+        std::memcpy(&value, &bits, sizeof value);
+        values << value;
+    }
+    // Millisecond-clock decimals, and exact ties at six significant digits or at the
+    // decimals shown, which Qt rounds away from zero (12345.25 s at six digits).
+    for (int i = 0; i < 5000; ++i) {
+        values << i * 0.001 << i * 0.0005 + 1000.0 << double(random() % 10000000) / 1000.0;
+        values << 10000.0 + i * 0.25 << -(1000.0 + i * 0.125) << 1234565.0 + i * 10.0;
+        values << (i + 0.5) * 1e-3 << 123456.5 + i << std::ldexp(double(2 * i + 1), -9);
+    }
+    return values;
+}
+
 } // namespace
 
 class TestProjectFile : public QObject
@@ -91,7 +162,6 @@ class TestProjectFile : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void goldenFile();
     void roundTripIsExact_data();
     void roundTripIsExact();
@@ -100,23 +170,15 @@ private slots:
     void badInput();
     void fastScannerAgreesWithQt_data();
     void fastScannerAgreesWithQt();
-    void openProjectCommand();
-
-private:
-    QTemporaryDir m_dir;
-    QString m_golden;
+    void numberFormsMatchQt();
+    void numberParsingMatchesQt_data();
+    void numberParsingMatchesQt();
+    void dataExport();
 };
-
-void TestProjectFile::initTestCase()
-{
-    QVERIFY(m_dir.isValid());
-    redirectUserSettings(m_dir);
-    m_golden = QFINDTESTDATA("data/project-golden.xml");
-}
 
 void TestProjectFile::goldenFile()
 {
-    const QByteArray golden = readAll(m_golden);
+    const QByteArray golden = goldenBytes();
     QCOMPARE(written(*sampleBox(), QStringLiteral("6/1/24 9:30 AM")), golden);
     QCOMPARE(written(ZRealBox(nullptr, 3), QStringLiteral("t")),
              QByteArray("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
@@ -173,13 +235,16 @@ void TestProjectFile::roundTripIsExact()
     // Times and coefficients come back bit for bit, voltages as the text they were written as.
     const QString expected = describe(box, true).replace(
         QLatin1String("type 10"), QStringLiteral("type 10 | saved '%1'").arg(savedTime));
-    for (const auto &result : { readBytes(bytes), readBytes(bytes, true) }) {
+    const ZProjectReadResult results[] = { readBytes(bytes), readBytes(bytes, true) };
+    for (const auto &result : results) {
         QCOMPARE(result.outcome, ZProjectReadResult::Opened);
         QCOMPARE(describe(*result.box), expected);
         const ZAnalogIn *back = result.box->analogIns()[0];
         for (std::size_t k = 0; k < back->sampleCount(); ++k)
             QCOMPARE(back->functionValues()[k], back->evaluate(back->volts()[k]));
     }
+    // The fast path's attempt before QXmlStreamReader used up no box identifier.
+    QCOMPARE(results[1].box->id(), results[0].box->id() + 1);
 }
 
 // A save during a run takes each channel's count once: the file holds a consistent prefix
@@ -188,7 +253,6 @@ void TestProjectFile::savingWhileSamplesArrive()
 {
     ZRealBox box(nullptr, 8);
     ZAnalogIn *ai = box.analogIns()[0];
-    ZDigitIn *di = box.digitIns()[0];
     std::atomic<bool> stop { false };
     std::thread acquisition([&] {
         for (int i = 0; i < 400000 && !stop.load(); ++i) {
@@ -196,7 +260,7 @@ void TestProjectFile::savingWhileSamplesArrive()
             const double v = i % 1000 * 0.001;
             const int raw = i % 2;
             ai->appendVolts(&t, &v, 1);
-            di->append(&t, &raw, 1);
+            box.digitIns()[0]->append(&t, &raw, 1);
         }
     });
     while (ai->sampleCount() < 1000)
@@ -214,7 +278,7 @@ void TestProjectFile::savingWhileSamplesArrive()
         QCOMPARE(back->times()[k], ai->times()[k]);
         QCOMPARE(back->volts()[k], formatNumber(ai->volts()[k], 8).toDouble());
     }
-    QVERIFY(result.box->digitIns()[0]->sampleCount() <= di->sampleCount());
+    QVERIFY(result.box->digitIns()[0]->sampleCount() <= box.digitIns()[0]->sampleCount());
 }
 
 void TestProjectFile::badInput_data()
@@ -318,7 +382,7 @@ void TestProjectFile::fastScannerAgreesWithQt_data()
 {
     QTest::addColumn<QByteArray>("document");
     QTest::addColumn<bool>("fast");
-    QTest::newRow("golden file") << readAll(m_golden) << true;
+    QTest::newRow("golden file") << goldenBytes() << true;
     QTest::newRow("single quotes, entities, UTF-8 and '>' in values") << QByteArray(
         "<?xml version='1.0' encoding='UTF-8' standalone='yes' ?>\r\n<a x='&lt;&amp;&gt;'"
         " y=\"it&apos;s &quot;\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80 >\"\n\t><b/></a >")
@@ -340,8 +404,7 @@ void TestProjectFile::fastScannerAgreesWithQt()
 {
     QFETCH(QByteArray, document);
     QFETCH(bool, fast);
-    QBuffer buffer;
-    buffer.setData(document);
+    QBuffer buffer(&document);
     buffer.open(QIODevice::ReadOnly);
     XmlRecorder fastEvents;
     ZXmlFastScanner scanner(64);
@@ -354,54 +417,101 @@ void TestProjectFile::fastScannerAgreesWithQt()
     QCOMPARE(fastEvents.events, qtEvents.events);
 }
 
-void TestProjectFile::openProjectCommand()
+// Export times and voltages read exactly as the rest of the program shows them, and
+// project times and coefficients come back bit for bit through both readers.
+void TestProjectFile::numberFormsMatchQt()
 {
-    ZAppObservable app(noBridge());
-    app.setBoxType(1);
-    ZProjectCommands commands(app);
-    QStringList statuses;
-    commands.setStatusSink([&](const QString &text) { statuses << text; });
-    const QString broken = m_dir.filePath(QStringLiteral("broken.xml"));
-    const QString old = m_dir.filePath(QStringLiteral("old.xml"));
-    writeAll(broken, readAll(m_golden).left(300));
-    writeAll(old, "<?xml version=\"1.0\"?>\n<Quoravi version=\"1.9\"><sampledData/></Quoravi>\n");
-    const QString reading
-        = QStringLiteral("failed | Open Project failed because of reading failure.");
-    const QList<QPair<QString, QString>> failures {
-        { m_dir.filePath(QStringLiteral("missing.xml")), reading },
-        { m_dir.path(), reading },
-        { broken,
-          QStringLiteral("failed | Open Project failed because of file of invalid format.") },
-        { old,
-          QStringLiteral("failed | plain | Please choose project file saved by Quoravi of the "
-                         "current Version! | Open Project failed because of unmatched version.") },
-    };
-    for (const auto &[file, expected] : failures) {
-        statuses.clear();
-        QCOMPARE(summary(commands.openProject(file)), expected);
-        QCOMPARE(statuses.first(), QStringLiteral("Reading from %1...").arg(file));
+    for (const double value : sampleValues()) {
+        QCOMPARE(render('g', value), QString::number(value, 'g', 6));
+        QVERIFY2(render('f', value) == formatNumber(value, 8),
+                 qPrintable(QString::number(value, 'g', 17)));
+        if (!std::isfinite(value))
+            continue;
+        const QString text = render('s', value);
+        QVERIFY2(text.size() <= 24, qPrintable(text));
+        const QByteArray bytes = text.toLatin1();
+        bool ok = false;
+        const double fast = ZNumberText::parseDouble(
+            std::string_view(bytes.constData(), std::size_t(bytes.size())), &ok);
+        QVERIFY2(ok && bitsOf(fast) == bitsOf(value), qPrintable(text));
+        const double qt = text.toDouble(&ok);
+        QVERIFY2(ok ? bitsOf(qt) == bitsOf(value) : std::fpclassify(value) == FP_SUBNORMAL,
+                 qPrintable(text));
     }
-    QCOMPARE(app.boxes().size(), std::size_t(1));
+    // The forms project times and coefficients take: the shortest exact text.
+    QStringList shortest;
+    for (const double value :
+         { 100.0, 0.001, 0.1 + 0.2, 0.0001, 0.000015, 1e15, 1e16, 1.2345678901234568e17, -0.0,
+           5e-324, std::nan(""), -std::numeric_limits<double>::infinity() })
+        shortest << render('s', value);
+    QCOMPARE(shortest.join(QLatin1Char(' ')),
+             "100 0.001 0.30000000000000004 0.0001 1.5e-05 1000000000000000 1e+16 "
+             "1.2345678901234568e+17 -0 5e-324 nan -inf");
+}
 
-    // Each opening adds a playback box, also for the same file; failed readings, and a
-    // first reading left to QXmlStreamReader, used up no identifier.
-    const int firstId = ZImgyBox(0).id() + 1;
-    writeAll(broken, "<Quoravi version=\"2.2\"><!-- hand edit --><sampledData/></Quoravi>");
-    QVERIFY(commands.openProject(broken).succeeded);
-    QCOMPARE(app.boxes().back()->id(), firstId);
-    for (std::size_t n = 3; n <= 4; ++n) {
-        QCOMPARE(summary(commands.openProject(m_golden)),
-                 QStringLiteral("succeeded | Open Project succeeded."));
-        QCOMPARE(app.boxes().size(), n);
-        QCOMPARE(app.boxes()[n - 1]->id(), firstId + int(n) - 2);
-        QCOMPARE(app.activeBox(), app.boxes()[0]);
-        QCOMPARE(describe(*app.boxes()[n - 1]),
-                 QStringLiteral(
-                     "type 8 | saved '6/1/24 9:30 AM' | "
-                     "AI2 t 0.001,0.002,0.003 v 1.23457,1.2e-05,-1.25 c 0.5,2,0,-0.25,0,1e-07 | "
-                     "AI4 t 0.5 v 100 c 0,1,0,0,0,0 | DI1 t 0.001,0.002 s 1,0 | "
-                     "CN1 t 0.1,0.2 n 7,3000000000"));
-    }
+void TestProjectFile::numberParsingMatchesQt_data()
+{
+    QTest::addColumn<QString>("text");
+    for (const char *text :
+         { "1.5",  "-0.25", "1e5",           "1E-3",        "007.5",      ".5",         "-.5",
+           "5.",   " 1.5",  "1.5 ",          "+1.5",        "1,5",        "0x10",       "inf",
+           "-inf", "nan",   "infinity",      "1e400",       "-1e400",     "1e-400",     "",
+           "-",    "1e",    "1.5.2",         "12abc",       "4294967295", "4294967296", "-1",
+           "+7",   " 7",    "0000000000042", "99999999999", "\xC3\xA9" })
+        QTest::newRow(text) << QString::fromUtf8(text);
+}
+
+// Hand-edited files are read as the rest of Qt would read them; only the speed differs.
+void TestProjectFile::numberParsingMatchesQt()
+{
+    QFETCH(QString, text);
+    const QByteArray bytes = text.toUtf8();
+    const std::string_view view(bytes.constData(), std::size_t(bytes.size()));
+    bool qtOk = false;
+    const double qtDouble = text.toDouble(&qtOk);
+    bool ok = false;
+    const double value = ZNumberText::parseDouble(view, &ok);
+    QCOMPARE(ok, qtOk);
+    QVERIFY(std::isnan(qtDouble) ? std::isnan(value) : value == (qtOk ? qtDouble : 0.0));
+    const uint qtUnsigned = text.toUInt(&qtOk);
+    QCOMPARE(ZNumberText::parseUnsigned(view, &ok), qtOk ? qtUnsigned : 0u);
+    QCOMPARE(ok, qtOk);
+}
+
+// Channels without samples are left out; times have six digits (ties away from zero),
+// voltages and function values at most eight decimals, counts are unsigned.
+void TestProjectFile::dataExport()
+{
+    ZRealBox box(nullptr, 10);
+    appendRaw(box.edgeCnts()[0], { { 0.1, -1 }, { 0.2, 2147483648LL } });
+    appendRaw(box.digitIns()[4], { { 0.25, 0 }, { 0.125, 1 } }); // moved forward to 0.251
+    appendRaw(box.digitIns()[1],
+              { { 0.00001, 7 }, { 1234.5678, 0 }, { 12345.25, 1 }, { 1000000.0, 1 } });
+    box.analogIns()[3]->setCoefs({ 1, 0, 1, 0, 0, 0 });
+    appendVolts(box.analogIns()[3], { { 2.0, 1234567.0 }, { 3.0, 0.0000123 } });
+    appendVolts(box.analogIns()[0], { { 1.0, -0.0000001 } });
+
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QVERIFY(exportData(box, QStringLiteral("when"), buffer));
+    QCOMPARE(
+        buffer.data(),
+        QByteArray("when\n"
+                   "analogChannel\t1\ntime(seconds)\tvoltage(volts)\tfuncValue\n"
+                   "1\t-1e-07\t-1e-07\n"
+                   "analogChannel\t4\ntime(seconds)\tvoltage(volts)\tfuncValue\n"
+                   "2\t1234567.00000000\t1524155677490.00000000\n"
+                   "3\t0.000012\t1\n"
+                   "digitChannel\t2\ntime(seconds)\tstatus\n"
+                   "1e-05\t1\n1234.57\t0\n12345.3\t1\n1e+06\t1\n"
+                   "digitChannel\t5\ntime(seconds)\tstatus\n0.25\t0\n0.251\t1\n"
+                   "edgeCounter\t1\ntime(seconds)\tcounted\n0.1\t4294967295\n0.2\t2147483648\n"));
+    // The first line: the moment of saving in the short form of the user's locale.
+    const QDateTime when(QDate(2024, 6, 1), QTime(9, 30));
+    QCOMPARE(savedTimeText(when, QLocale(QLocale::English, QLocale::UnitedStates)),
+             QStringLiteral("6/1/24 9:30 AM"));
+    QCOMPARE(savedTimeText(when, QLocale(QLocale::German, QLocale::Germany)),
+             QStringLiteral("01.06.24 09:30"));
 }
 
 QTEST_GUILESS_MAIN(TestProjectFile)
