@@ -13,7 +13,10 @@ ZProgressDevice::ZProgressDevice(QIODevice &device, ZFileProgress &progress)
 
 bool ZProgressDevice::seek(qint64 pos)
 {
-    return QIODevice::seek(pos) && m_device.seek(pos);
+    if (!QIODevice::seek(pos) || !m_device.seek(pos))
+        return false;
+    m_progress.rewind(pos);
+    return true;
 }
 
 qint64 ZProgressDevice::readData(char *data, qint64 maxSize)

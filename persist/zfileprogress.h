@@ -14,6 +14,8 @@ public:
     void setTotal(qint64 bytes) { m_total.store(bytes, std::memory_order_relaxed); }
     qint64 total() const { return m_total.load(std::memory_order_relaxed); }
     void advance(qint64 bytes) { m_done.fetch_add(bytes, std::memory_order_relaxed); }
+    // A reading that starts again from an earlier place has come only that far.
+    void rewind(qint64 bytes) { m_done.store(bytes, std::memory_order_relaxed); }
     qint64 done() const { return m_done.load(std::memory_order_relaxed); }
 
     void cancel() { m_cancelled.store(true, std::memory_order_release); }
@@ -27,7 +29,8 @@ private:
 
 // Passes reads and writes through to another device, counting them in a progress; once
 // the progress is cancelled every further read or write fails, so the reader or writer
-// using it stops at its next access as after an I/O error.
+// using it stops at its next access as after an I/O error. A seek moves the count to the
+// new position, so a file read again from the start is not counted twice.
 class ZProgressDevice : public QIODevice
 {
 public:
