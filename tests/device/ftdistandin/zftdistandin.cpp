@@ -45,9 +45,7 @@ bool isDefaultProduct(const Device &device)
 void setBus(std::vector<Device> devices, bool usbStarts)
 {
     const std::lock_guard<std::mutex> lock(bus.mutex);
-    bus.devices.clear();
-    for (Device &device : devices)
-        bus.devices.push_back(std::move(device));
+    bus.devices = std::move(devices);
     bus.usbStarts = usbStarts;
 }
 
