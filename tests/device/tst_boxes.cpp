@@ -20,8 +20,7 @@ using namespace ftdistandin;
 namespace {
 
 constexpr int RunTimeoutMs = 15000;
-constexpr int EmptyBus = -1;
-constexpr int NoUsb = -2;
+constexpr int NoUsb = -2, EmptyBus = -1; // bus rows beside the refusals of a listed device
 
 // A box on a real serial line: it hears nothing until the host sets its baud rate, and
 // libftdi opens every chip at 9600.
@@ -50,17 +49,12 @@ QString limits(double minimum, double interval, double maximum)
     return QString::asprintf("%.17g <= %.17g <= %.17g", minimum, interval, maximum);
 }
 
-// The limits of each channel, or "misplaced" where its id does not name its place.
-template<class Channel>
-QStringList limitsOf(const std::vector<Channel *> &channels, ZComponentKind kind)
+// The limits of each channel; the run frames show that each id names its place.
+template<class Channel> QStringList limitsOf(const std::vector<Channel *> &channels)
 {
     QStringList each;
-    for (std::size_t i = 0; i < channels.size(); ++i) {
-        const Channel *c = channels[i];
-        each << (c->id() != componentId(kind, int(i))
-                     ? QStringLiteral("misplaced")
-                     : limits(c->minInterval(), c->interval(), c->maxInterval()));
-    }
+    for (const Channel *c : channels)
+        each << limits(c->minInterval(), c->interval(), c->maxInterval());
     return each;
 }
 
@@ -130,9 +124,8 @@ void select(ZInChannel *channel, bool selected, double intervalMs)
 Q_DECLARE_METATYPE(TypeRow)
 Q_DECLARE_METATYPE(ZLinkFailure)
 
-// A real box: its channels per type, its sampling and outputs, the frames that configure its
-// run and what the run asks of the serial line; then the box on the libftdi backend, built
-// against a stand-in for libftdi1 with simulated boxes behind it.
+// A real box: channels per type, sampling and outputs, run frames and line load; then the box
+// on the libftdi backend, built against a stand-in for libftdi1 with simulated boxes behind it.
 class TestBoxes : public QObject
 {
     Q_OBJECT
@@ -151,10 +144,9 @@ private slots:
 };
 
 // A playback box starts empty, whatever its type, and takes channels one by one. A real box
-// samples outputs first, then inputs in kind order, the box last; inputs clear their series
-// on start and keep them on stop, and a sample in any kind counts. Only while sampling do
-// outputs write through the owner. Destroyed, a box lets go of its outputs, its observers,
-// then its inputs.
+// starts outputs, then inputs in kind order, the box last; inputs clear their series on start
+// and keep them on stop; a sample in any kind counts; only a sampling output writes through
+// the owner. Destroyed, a box lets go of its outputs, its observers, then its inputs.
 void TestBoxes::samplingOutputsAndDestruction()
 {
     Journal journal;
@@ -167,7 +159,7 @@ void TestBoxes::samplingOutputsAndDestruction()
     QVERIFY(playback->addAnalogIn(std::make_unique<ZAnalogIn>(componentId(AnalogInKind, 1))));
     // Handing over a channel the box already owns is refused, and it stays owned once.
     QVERIFY(!playback->addAnalogIn(std::unique_ptr<ZAnalogIn>(playback->analogIns()[0])));
-    QCOMPARE(limitsOf(playback->analogIns(), AnalogInKind).size(), 2);
+    QCOMPARE(limitsOf(playback->analogIns()).size(), 2);
     journal.box.attach(playback.get());
     journal.watch(playback->analogIns()[1], "pb1");
     playback.reset();
@@ -240,11 +232,11 @@ void TestBoxes::channelsPerType()
     const ZRealBox box(nullptr, row.type);
     const QString analog = limits(row.minAnalog, 1000.0, 1000000.0);
     const QString digital = limits(row.minDigital, 1000.0, 1000000.0);
-    QCOMPARE(limitsOf(box.analogIns(), AnalogInKind), QVector(row.analogIns, analog).toList());
-    QCOMPARE(limitsOf(box.digitIns(), DigitInKind), QVector(row.digitIns, digital).toList());
-    QCOMPARE(limitsOf(box.edgeCnts(), EdgeCntKind), QVector(row.edgeCnts, digital).toList());
-    QCOMPARE(limitsOf(box.digitOuts(), DigitOutKind), row.digitOuts);
-    QCOMPARE(limitsOf(box.analogOuts(), AnalogOutKind).size(), row.analogOuts);
+    QCOMPARE(limitsOf(box.analogIns()), QVector(row.analogIns, analog).toList());
+    QCOMPARE(limitsOf(box.digitIns()), QVector(row.digitIns, digital).toList());
+    QCOMPARE(limitsOf(box.edgeCnts()), QVector(row.edgeCnts, digital).toList());
+    QCOMPARE(limitsOf(box.digitOuts()), row.digitOuts);
+    QCOMPARE(limitsOf(box.analogOuts()).size(), row.analogOuts);
     for (const ZAnalogIn *channel : box.analogIns())
         QVERIFY(channel->rangeMask() == row.rangeMask && channel->range() == row.range);
     for (const ZAnalogOut *channel : box.analogOuts())
@@ -284,8 +276,7 @@ void TestBoxes::framesRateAndLineLoad()
     const std::vector<ZAnalogOut *> &analogOuts = ux109.analogOuts();
     QVERIFY(analogOuts.at(0)->setVoltage(1.25)); // of 2.5 V: code 32767
     QVERIFY(analogOuts.at(1)->setOutMode(OutSine) && analogOuts.at(1)->setInterval(2000.75));
-    QVERIFY(analogOuts.at(2)->setOutMode(OutTriangle));
-    QVERIFY(analogOuts.at(2)->setInterval(16777215.0));
+    QVERIFY(analogOuts.at(2)->setOutMode(OutTriangle) && analogOuts.at(2)->setInterval(16777215.0));
     QVERIFY(analogOuts.at(3)->setOutMode(OutSawtooth));
     const std::vector<ZDigitOut *> &digitOuts = ux109.digitOuts();
     QVERIFY(digitOuts.at(0)->setStatus(true));
@@ -307,7 +298,7 @@ void TestBoxes::framesRateAndLineLoad()
 // Every step on the way to a box that can fail has its own sentence, and the start says it.
 void TestBoxes::failedConnectionSaysWhy_data()
 {
-    QTest::addColumn<int>("refusal"); // or no device, or no USB at all
+    QTest::addColumn<int>("refusal"); // or a bus row
     QTest::addColumn<int>("chosenType");
     QTest::addColumn<ZLinkFailure>("failure");
     QTest::newRow("no USB") << NoUsb << 1 << ZLinkFailure::NoUsbAccess;
@@ -332,9 +323,8 @@ void TestBoxes::failedConnectionSaysWhy()
     auto app = ftdiApp(chosenType);
     // A box that does not answer is waited for, not spun on.
     const CpuWatch cpu(CpuWatch::WholeProcess);
-    QVERIFY(!app->connectBox());
+    QVERIFY(!app->connectBox() && !app->isSampling());
     QVERIFY2(cpu.isBelow(0.2, 20.0), qPrintable(cpu.report()));
-    QVERIFY(!app->isSampling());
     QCOMPARE(app->link()->failure(), failure);
     const QString reason = app->connectFailureReason();
     QCOMPARE(reason, linkFailureReason(failure, baudRateOf(chosenType)));
@@ -367,8 +357,7 @@ void TestBoxes::runsThroughTheBackend()
     auto app = ftdiApp(boxType);
     ZRealBox &realBox = *app->activeBox();
     ZAnalogIn *analog = realBox.analogIns()[0];
-    analog->setSelected(true);
-    analog->setInterval(20.0);
+    select(analog, true, 20.0);
     QVERIFY(app->setStopTrigger(TriggerTimeOut) && app->setDuration(1.0));
 
     QVERIFY(app->connectBox());
@@ -459,16 +448,14 @@ void TestBoxes::bytesAndErrorsBelowTheLink()
     ZSimulatedBox::Faults faults;
     faults.write = ZSimulatedBox::WriteFault::Fail;
     box->setFaults(faults);
-    QCOMPARE(device->write(sent.data(), 5, &got), int(UsbIoError));
-    QCOMPARE(got, 0u);
+    QVERIFY(device->write(sent.data(), 5, &got) == UsbIoError && got == 0);
 
     box->setFaults(ZSimulatedBox::Faults());
     box->unplug();
     QVERIFY(isGoneStatus(device->waitForBytes(50, &waiting)));
     QVERIFY(isGoneStatus(device->read(read.data(), 1, &got)));
     QVERIFY(device->write(sent.data(), 5, &got) != UsbOk);
-    QCOMPARE(bridge.open(0, &device), int(UsbDeviceNotFound));
-    QVERIFY(!device);
+    QVERIFY(bridge.open(0, &device) == UsbDeviceNotFound && !device);
     std::vector<ZUsbDeviceInfo> devices;
     setBus({}, false);
     QCOMPARE(bridge.listDevices(&devices), int(UsbNoAccess));
