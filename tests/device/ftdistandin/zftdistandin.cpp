@@ -17,11 +17,6 @@
 // "no device", writes with -1 (libftdi folds every write error).
 namespace ftdistandin {
 
-// A device as it was when listed.
-struct libusb_device : Device
-{
-};
-
 namespace {
 
 struct Bus
@@ -45,9 +40,7 @@ bool isDefaultProduct(const Device &device)
 void setBus(std::vector<Device> devices, bool usbStarts)
 {
     const std::lock_guard<std::mutex> lock(bus.mutex);
-    bus.devices.clear();
-    for (Device &device : devices)
-        bus.devices.push_back(std::move(device));
+    bus.devices = std::move(devices);
     bus.usbStarts = usbStarts;
 }
 
@@ -97,7 +90,7 @@ int ftdi_usb_find_all(ftdi_context *, ftdi_device_list **devlist, int, int)
     int found = 0;
     for (auto device = bus.devices.rbegin(); device != bus.devices.rend(); ++device) {
         if (isDefaultProduct(*device) && device->box->isPlugged()) {
-            *devlist = new ftdi_device_list { *devlist, new libusb_device { *device } };
+            *devlist = new ftdi_device_list { *devlist, new Device(*device) };
             ++found;
         }
     }

@@ -10,9 +10,8 @@ class ZSimulatedBox;
 class ZUsbDevice;
 
 // A stand-in for libftdi1 with simulated boxes behind it, for test builds of the backend: the
-// USB bus it shows, and what the backend uses of libftdi 1.5 and libusb-1.0 (which the
-// stand-in's ftdi.h and libusb.h bring in), as they behave on an FT232R where the backend can
-// tell. In a namespace of its own so that a test program may hold the real library too.
+// USB bus it shows, and what the backend uses of libftdi 1.5 and libusb-1.0 as they behave on
+// an FT232R. In a namespace of its own so that a test program may hold the real library too.
 namespace ftdistandin {
 
 // Why an open is refused: no rights on the device node, no rights to detach ftdi_sio,
@@ -55,8 +54,9 @@ public:
     BusScope &operator=(const BusScope &) = delete;
 };
 
-// libusb-1.0: a listed device, and the fields of its descriptor the backend reads.
-struct libusb_device;
+// libusb-1.0: a listed device (a copy of it as it was when listed), and the fields of its
+// descriptor the backend reads.
+using libusb_device = Device;
 struct libusb_device_descriptor
 {
     std::uint16_t idVendor;
