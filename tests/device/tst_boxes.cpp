@@ -8,6 +8,8 @@
 #include "device/zlinkfailure.h"
 #include "device/zrealbox.h"
 #include "device/zrunconfig.h"
+#include "device/zsimulatedbox.h"
+#include "device/zusblink.h"
 #include "ftdistandin/zftdistandin.h"
 #include "tests/common/coderecorder.h"
 #include "tests/common/cputime.h"
