@@ -133,8 +133,8 @@ private slots:
         const std::tuple<int, int, QString, QString, QColor, QString> rows[]
             = { { AnalogInKind, 8, "<b>AICH 9</b>&nbsp;&nbsp;", "black>Analog Input Channel 9",
                   Qt::cyan, "2 s, -1" },
-                { AnalogInKind, 64 + 2, "<b>AICH 3</b>&nbsp;&nbsp;",
-                  "darkRed>Analog Input Channel 3", Qt::darkRed, "2 s, -1" },
+                { AnalogInKind, 64 + 7, "<b>AICH 8</b>&nbsp;&nbsp;",
+                  "darkGray>Analog Input Channel 8", Qt::darkGray, "2 s, -1" },
                 { DigitInKind, 5, "<b>DICH 6\t</b>&nbsp;&nbsp;", "black>Digit Input Channel 6",
                   Qt::red, "2 s, red" },
                 { EdgeCntKind, 20, "<b>CNTR 21\t</b>", "black>Counter 21", Qt::darkGray,
