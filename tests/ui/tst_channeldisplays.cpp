@@ -1,13 +1,20 @@
 #include "device/zclock.h"
 #include "ui/zcoefscfgr.h"
 #include "ui/zcurvedata.h"
-#include "ui/zgraphdspr.h"
+#include "ui/zdtyrtocfgr.h"
 #include "ui/zgraphkinds.h"
+#include "ui/zinchlcfgr.h"
 #include "ui/zinchldspr.h"
+#include "ui/zitvlcfgr.h"
 #include "ui/zlastdspr.h"
 #include "ui/zlighticon.h"
+#include "ui/zoutchlcfgr.h"
+#include "ui/zoutmodecfgr.h"
+#include "ui/zrngcfgr.h"
+#include "ui/zselectedcfgr.h"
 #include "ui/zseriescurve.h"
 #include "ui/zuiresources.h"
+#include "ui/zvaluecfgr.h"
 #include "uitestutil.h"
 
 #include <qwt_painter.h>
@@ -44,28 +51,38 @@ void append(ZInChannel &channel, const std::vector<double> &values, double first
         channel.append(times.data(), raws.data(), int(raws.size()));
 }
 
-QImage canvasImage(QwtPlot *plot)
-{
-    plot->replot();
-    return plot->canvas()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-}
-
 // The time and value of a strip as a user reads them; a lamp by the colour of its middle.
 QString reading(const ZLastDspr *strip)
 {
-    QString value;
+    const QString time = strip->timeField()->text() + QStringLiteral(" s, ");
     if (const auto *lamp = qobject_cast<const ZLightIcon *>(strip->valueWidget())) {
         const QColor c = lamp->icon().pixmap(24, 24).toImage().pixelColor(12, 12);
-        value = c.red() > 200 && c.green() < 40 ? "red" : c.red() < 40 ? "dark" : c.name();
-    } else {
-        value = static_cast<const QLineEdit *>(strip->valueWidget())->text();
+        return time + (c.red() > 200 && c.green() < 40 ? "red" : c.red() < 40 ? "dark" : c.name());
     }
-    return strip->timeField()->text() + QStringLiteral(" s, ") + value;
+    return time + static_cast<const QLineEdit *>(strip->valueWidget())->text();
+}
+
+// The fields a user can focus in a row ("ZItvlCfgr" shows as "Itvl"), "-" marking a locked one.
+QString editors(const QWidget &row)
+{
+    QStringList seen;
+    for (const QWidget *field : row.findChildren<QWidget *>()) {
+        const QString editor = QString(field->parentWidget()->metaObject()->className());
+        if (field->focusPolicy() != Qt::NoFocus && field->isVisibleTo(&row))
+            seen << (isEditable(field) ? "" : "-") + editor.mid(1).chopped(4);
+    }
+    return seen.join(QLatin1Char(' '));
+}
+
+// The same editors as a run leaves them: all locked but an output's value.
+QString locked(QString editable)
+{
+    return editable.replace(QRegularExpression("(^| )(?!-|Value)"), "\\1-");
 }
 
 } // namespace
 
-// The reading strips, graphs and coefficient editors of input channels.
+// The reading strips, graphs and coefficient editors of inputs, and the settings rows of channels.
 class TestChannelDisplays : public QObject
 {
     Q_OBJECT
@@ -114,14 +131,10 @@ private slots:
     {
         // kind, number, label, title colour and text, curve colour, reading after 0 and -1
         const std::tuple<int, int, QString, QString, QColor, QString> rows[]
-            = { { AnalogInKind, 7, "<b>AICH 8</b>&nbsp;&nbsp;", "darkGray>Analog Input Channel 8",
-                  Qt::darkGray, "2 s, -1" },
-                { AnalogInKind, 8, "<b>AICH 9</b>&nbsp;&nbsp;", "black>Analog Input Channel 9",
+            = { { AnalogInKind, 8, "<b>AICH 9</b>&nbsp;&nbsp;", "black>Analog Input Channel 9",
                   Qt::cyan, "2 s, -1" },
-                { AnalogInKind, 9, "<b>AICH 10</b>", "black>Analog Input Channel 10", Qt::magenta,
-                  "2 s, -1" },
-                { AnalogInKind, 64 + 2, "<b>AICH 3</b>&nbsp;&nbsp;",
-                  "darkRed>Analog Input Channel 3", Qt::darkRed, "2 s, -1" },
+                { AnalogInKind, 64 + 7, "<b>AICH 8</b>&nbsp;&nbsp;",
+                  "darkGray>Analog Input Channel 8", Qt::darkGray, "2 s, -1" },
                 { DigitInKind, 5, "<b>DICH 6\t</b>&nbsp;&nbsp;", "black>Digit Input Channel 6",
                   Qt::red, "2 s, red" },
                 { EdgeCntKind, 20, "<b>CNTR 21\t</b>", "black>Counter 21", Qt::darkGray,
@@ -154,7 +167,6 @@ private slots:
         // Typed coefficients, then the model's own form; a change within tolerance is none.
         const std::tuple<std::size_t, QString, QString, double> typed[]
             = { { 1, "1.0000000001", "1", 1.0 },
-                { 1, "1.23456789", "1.23457", 1.23456789 },
                 { 3, "1234567.891", "1.23457e+06", 1234567.891 },
                 { 2, "abc", "0", 0.0 },
                 { 0, "nan", "0", 0.0 } };
@@ -229,7 +241,7 @@ private slots:
         QCOMPARE(reading(strip()), QString("0 s, 0"));
     }
 
-    // Placeholder, zoomer, rebuild on a new Y and redraw in place on new coefficients.
+    // Placeholder, zoomer, rebuild on a new Y, redraw in place on new coefficients, throttle.
     void graphThroughItsLife()
     {
         ZAnalogIn channel(componentId(AnalogInKind, 0));
@@ -276,41 +288,36 @@ private slots:
         levels->zoomer()->zoom(0); // a level axis zoomed back out keeps its two ticks
         QCOMPARE(levels->plot()->axisScaleDiv(QwtPlot::yLeft).ticks(QwtScaleDiv::MajorTick),
                  (QList<double> { 0.0, 1.0 }));
-    }
-
-    void throttleAndPending()
-    {
         // Steps: +N advances the clock N ms, aN appends N samples, show/hide/stop drive
         // the channel; =N expects N plotted samples, p pending, - not.
         const char *const scripts[]
-            = { "a5 =5 - +10 a1 =5 p",
-                "a1 =1 +50 a1 =1 p +50 a1 =1 p +1 a2 =5 - +100 a1 =5 p +1 a1 =7 -",
+            = { "a1 =1 +50 a1 =1 p +50 a1 =1 p +1 a2 =5 - +100 a1 =5 p +1 a1 =7 -",
                 "a1 +10 a3 =1 p stop =4 -", "a1 =1 hide +500 a2 =1 p +500 a2 =1 p show =5 -",
                 "a1 hide +500 a2 stop =1 p show =3 -" };
         for (const QString script : scripts) {
-            ZDigitIn channel(componentId(DigitInKind, 0));
-            std::unique_ptr<ZGraphStat> graph(makeGraph<ZGraphStat>(channel));
-            channel.setSampling(true);
-            channel.setGraphShown(true);
+            ZDigitIn input(componentId(DigitInKind, 0));
+            std::unique_ptr<ZGraphStat> throttled(makeGraph<ZGraphStat>(input));
+            input.setSampling(true);
+            input.setGraphShown(true);
             for (const QString &step : script.split(QLatin1Char(' '))) {
                 const int number = step.mid(1).toInt();
-                const QString where = script + QStringLiteral(": ") + step;
                 if (step.startsWith(QLatin1Char('+')))
                     m_clock.advanceMs(number);
                 else if (step.startsWith(QLatin1Char('a')))
-                    append(channel, std::vector<double>(std::size_t(number), 1.0),
-                           double(channel.times().size()));
+                    append(input, std::vector<double>(std::size_t(number), 1.0),
+                           double(input.times().size()));
                 else if (step == "show" || step == "hide")
-                    channel.setGraphShown(step == "show");
+                    input.setGraphShown(step == "show");
                 else if (step == "stop")
-                    channel.setSampling(false);
+                    input.setSampling(false);
                 else if (step.startsWith(QLatin1Char('=')))
-                    QVERIFY2(graph->curveData()
-                                 && graph->curveData()->count() == std::size_t(number),
-                             qPrintable(where));
+                    QVERIFY2(throttled->curveData()
+                                 && throttled->curveData()->count() == std::size_t(number),
+                             qPrintable(script + ": " + step));
                 else
-                    QVERIFY2(graph->isPending() == (step == "p"), qPrintable(where));
-                QCOMPARE(graph->isHidden(), !channel.isGraphShown());
+                    QVERIFY2(throttled->isPending() == (step == "p"),
+                             qPrintable(script + ": " + step));
+                QCOMPARE(throttled->isHidden(), !input.isGraphShown());
             }
         }
     }
@@ -321,6 +328,10 @@ private slots:
         std::mt19937 random(7);
         std::normal_distribution<double> noise(0.0, 0.3);
         m_window->show();
+        const auto canvasImage = [](QwtPlot *plot) {
+            plot->replot();
+            return plot->canvas()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        };
         for (const QString shape : { "noisy sine", "square wave", "spike", "zoomed in" }) {
             ZAnalogIn channel(componentId(AnalogInKind, 0));
             std::vector<double> volts(60000);
@@ -351,6 +362,166 @@ private slots:
             QwtPainter::setPolylineSplitting(true);
             everyPoint.detach();
             QVERIFY2(reference != blank && columns == reference, qPrintable(shape));
+        }
+    }
+
+    void inputRowsAndRanges()
+    {
+        const QString sps = "Sample Rate: ";
+        const std::tuple<int, int, QStringList> rows[]
+            = { { AnalogInKind, 0, { "<b>AICH 1</b>&nbsp;&nbsp;", sps, "SPS", "Range: " } },
+                { AnalogInKind, 9, { "<b>AICH 10</b>", sps, "SPS", "Range: " } },
+                { DigitInKind, 2, { "<b>DICH 3\t</b>&nbsp;&nbsp;", sps, "SPS" } },
+                { EdgeCntKind, 1, { "<b>CNTR 2\t</b>&nbsp;&nbsp;", "Refresh Rate: ", "Hz" } } };
+        for (const auto &[kind, number, labels] : rows) {
+            auto channel = makeInChannel(kind, number);
+            channel->setSampling(true);
+            ZInChlCfgr row;
+            QVERIFY(row.attach(channel.get()));
+            QCOMPARE(labelTexts(&row), labels);
+            const QString editable = kind == AnalogInKind ? "Itvl Rng Selected" : "Itvl Selected";
+            QCOMPARE(editors(row), locked(editable)); // built during a run
+            channel->setSampling(false);
+            QCOMPARE(editors(row), editable);
+            channel->setSelected(true);
+            QCheckBox *select = row.findChild<QCheckBox *>();
+            QVERIFY(select->isChecked() && select->text() == QLatin1String("Select"));
+            select->click();
+            QVERIFY(!channel->isSelected());
+        }
+        // The range choice follows the mask of the box type and the range set.
+        ZAnalogIn channel(componentId(AnalogInKind, 0));
+        ZRngCfgr editor;
+        QVERIFY(editor.attach(&channel));
+        QCOMPARE(comboTexts(editor.rangeCombo()),
+                 (QStringList { "-1.25V~+1.25V", "-2.5V~+2.5V", "-5V~+5V", "-10V~+10V" }));
+        channel.setRangeMask(Range5V | Range10V);
+        QComboBox *combo = editor.rangeCombo();
+        QCOMPARE(comboTexts(combo), (QStringList { "-5V~+5V", "-10V~+10V" }));
+        channel.setRange(Range10V);
+        QCOMPARE(combo->currentIndex(), 1);
+        combo->setCurrentIndex(0);
+        QCOMPARE(channel.range(), int(Range5V));
+        // Down to one range: the range follows the mask; no choice, even after a run.
+        channel.setRangeMask(Range5V);
+        QCOMPARE(channel.range(), int(Range5V));
+        QCOMPARE(comboTexts(editor.rangeCombo()), QStringList { "-5V~+5V" });
+        channel.setSampling(true);
+        channel.setSampling(false);
+        QVERIFY(!editor.rangeCombo()->isEnabled());
+        QCOMPARE(editor.findChildren<QComboBox *>().size(), 1);
+    }
+
+    void typedValuesAreClampedAndFollowed()
+    {
+        // Inputs: interval in ms within 1..1e6; outputs: period in us, 1000..2^24-1.
+        const std::tuple<int, QString, double, QString> rows[] = {
+            { AnalogInKind, "250", 4.0, "250" },     { AnalogInKind, "5000", 1.0, "1000" },
+            { DigitInKind, "0.5", 2000.0, "0.5" },   { EdgeCntKind, "0", 1e6, "0.001" },
+            { AnalogInKind, "-3", 1.0, "1000" },     { AnalogInKind, "fast", 1000.0, "1" },
+            { AnalogInKind, "nan", 1000.0, "1" },    { AnalogInKind, "1.0000000001", 1000.0, "1" },
+            { AnalogOutKind, "500", 2000.0, "500" }, { AnalogOutKind, "5000", 1000.0, "1000" }
+        };
+        for (const auto &[kind, typed, interval, shown] : rows) {
+            auto channel = makeChannel(kind, 0);
+            ZItvlCfgr editor;
+            QVERIFY(editor.attach(channel.get()));
+            typeInto(editor.rateField(), typed);
+            QVERIFY2(channel->interval() == interval, qPrintable(typed));
+            QCOMPARE(editor.rateField()->text(), shown);
+        }
+        // Set by the model (a settings file, the box's limits), the field follows.
+        ZAnalogIn channel(componentId(AnalogInKind, 0));
+        ZItvlCfgr editor;
+        editor.attach(&channel);
+        channel.setInterval(3.0);
+        QCOMPARE(editor.rateField()->text(), QString("333.333"));
+        passThrough(editor.rateField()); // keeps 3 ms, not 1000 / 333.333
+        QCOMPARE(channel.interval(), 3.0);
+        channel.setMinInterval(10.0);
+        typeInto(editor.rateField(), "250");
+        QCOMPARE(channel.interval(), 10.0);
+        QCOMPARE(editor.rateField()->text(), QString("100"));
+        // Output values typed one after another into the same fields, and set by the model.
+        ZDigitOut digital(nullptr, componentId(DigitOutKind, 1));
+        digital.setOutMode(OutPwm);
+        ZDtyRtoCfgr duty;
+        QVERIFY(duty.attach(&digital));
+        QCOMPARE(duty.dutyRatioField()->text(), QString("50"));
+        const std::pair<QString, int> ratios[]
+            = { { "0", 1 },      { "150", 99 },  { "33.9", 33 }, { "99.99", 99 },
+                { "65561", 25 }, { "50.5", 50 }, { "half", 50 }, { "1e300", 50 } };
+        for (const auto &[typed, stored] : ratios) {
+            typeInto(duty.dutyRatioField(), typed);
+            QVERIFY2(digital.dutyRatio() == stored, qPrintable(typed));
+            QCOMPARE(duty.dutyRatioField()->text(), QString::number(stored));
+        }
+        digital.setDutyRatio(75);
+        QCOMPARE(duty.dutyRatioField()->text(), QString("75"));
+        ZValueCfgr status;
+        status.attach(&digital);
+        QCOMPARE(comboTexts(status.statusCombo()), (QStringList { "Low", "High" }));
+        digital.setStatus(true);
+        QCOMPARE(status.statusCombo()->currentIndex(), 1);
+        status.statusCombo()->setCurrentIndex(0);
+        QVERIFY(!digital.status());
+        ZAnalogOut analog(nullptr, componentId(AnalogOutKind, 1));
+        ZValueCfgr voltage;
+        QVERIFY(voltage.attach(&analog) && !voltage.statusCombo());
+        const std::pair<QString, double> volts[] = {
+            { "1.25", 1.25 },           { "3", 2.5 },          { "-1", 0.0 },
+            { "0.1234567", 0.1234567 }, { "high", 0.1234567 },
+        };
+        for (const auto &[typed, stored] : volts) {
+            typeInto(voltage.voltageField(), typed);
+            QVERIFY2(analog.voltage() == stored, qPrintable(typed));
+            QCOMPARE(voltage.voltageField()->text(), QString::number(stored));
+        }
+        passThrough(voltage.voltageField()); // keeps the voltage, not the six digits shown
+        QCOMPARE(analog.voltage(), 0.1234567);
+        // A lower limit of the box type moves the voltage, and the field with it.
+        analog.setVoltage(2.0);
+        analog.setMaxVoltage(1.5);
+        QCOMPARE(voltage.voltageField()->text(), QString("1.5"));
+    }
+
+    void outputRowsFollowMaskModeAndRun()
+    {
+        // kind, mask, the entries, the last entry's mode and the editors a user sees in it
+        const std::tuple<int, int, QString, int, QString> rows[]
+            = { { AnalogOutKind, ZAnalogOut::Modes,
+                  "Voltage Value,Sine Wave,Triangle Wave,Sawtooth Wave", OutSawtooth,
+                  "OutMode Itvl" },
+                { AnalogOutKind, OutSawtooth | OutSine, "Sine Wave,Sawtooth Wave", OutSawtooth,
+                  "OutMode Itvl" },
+                { DigitOutKind, ZDigitOut::Modes, "Status Value,PWM Wave", OutPwm,
+                  "OutMode Itvl DtyRto" },
+                { DigitOutKind, OutValue, "Status Value", OutValue, "-OutMode Value" } };
+        for (const auto &[kind, mask, texts, lastMode, editable] : rows) {
+            auto channel = makeChannel(kind, 0);
+            auto *output = static_cast<ZOutChannel *>(channel.get());
+            output->setOutModeMask(quint8(mask));
+            const int firstMode = output->outMode(); // the mask moved it to its first entry
+            ZOutChlCfgr row;
+            QVERIFY(row.attach(output));
+            QComboBox *combo = row.findChild<ZOutModeCfgr *>()->modeCombo();
+            QCOMPARE(comboTexts(combo).join(QLatin1Char(',')), texts);
+            combo->setCurrentIndex(combo->count() - 1);
+            QCOMPARE(output->outMode(), lastMode);
+            QCOMPARE(editors(row), editable);
+            // Set by the model (a settings file) and back: the row follows.
+            output->setOutMode(firstMode);
+            QCOMPARE(combo->currentIndex(), 0);
+            QCOMPARE(editors(row).endsWith("Value"), firstMode == OutValue);
+            output->setOutMode(lastMode);
+            QCOMPARE(combo->currentText(), texts.section(QLatin1Char(','), -1));
+            QCOMPARE(editors(row), editable);
+            // A run locks all but the value; a row built during it starts so.
+            output->setSampling(true);
+            QCOMPARE(editors(row), locked(editable));
+            ZOutChlCfgr lateRow;
+            lateRow.attach(output);
+            QCOMPARE(editors(lateRow), locked(editable));
         }
     }
 };
