@@ -12,6 +12,7 @@
 #include "persist/zsettings.h"
 #include "persist/zsettingscommands.h"
 #include "persist/zunsavedsamples.h"
+#include "tests/common/wholefile.h"
 
 #include <QDir>
 #include <QScopeGuard>
@@ -30,18 +31,6 @@
 #include <sys/resource.h>
 
 namespace {
-
-QByteArray readAll(const QString &fileName)
-{
-    QFile file(fileName);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeAll(const QString &fileName, const QByteArray &bytes)
-{
-    QFile file(fileName);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 // An outcome in one comparable line: how it ended, the kind of message box if any, and the
 // texts it carries.

@@ -9,6 +9,7 @@
 #include "persist/zsavedtime.h"
 #include "persist/zxmlfastscanner.h"
 #include "persist/zxmlstreamscanner.h"
+#include "tests/common/wholefile.h"
 
 #include <QBuffer>
 #include <QtTest>
@@ -75,8 +76,7 @@ QString describe(const ZBox &box, bool asWritten = false)
 
 QByteArray goldenBytes()
 {
-    QFile file(QFINDTESTDATA("data/project-golden.xml"));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return readAll(QFINDTESTDATA("data/project-golden.xml"));
 }
 
 QByteArray written(const ZBox &box, const QString &savedTime)

@@ -7,6 +7,7 @@
 #include "ftdistandin/zftdistandin.h"
 #include "model/zglobal.h"
 #include "persist/zprojectcommands.h"
+#include "tests/common/wholefile.h"
 #include "tools/acquire/zacquireoptions.h"
 #include "tools/acquire/zacquiresession.h"
 #include "tools/acquire/zboxscan.h"
@@ -107,10 +108,9 @@ private:
 // The lines of a text export that start a block, e.g. "analogChannel\t1".
 QStringList exportBlocks(const QString &path)
 {
-    QFile file(path);
-    const QByteArray text = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    return QString::fromLocal8Bit(text).split('\n').filter(
-        QRegularExpression("^(analogChannel|digitChannel|edgeCounter)\t\\d+$"));
+    return QString::fromLocal8Bit(readAll(path))
+        .split('\n')
+        .filter(QRegularExpression("^(analogChannel|digitChannel|edgeCounter)\t\\d+$"));
 }
 
 // Samples per analog input of a project as the window reads it back; none when it cannot.

@@ -28,6 +28,7 @@
 #include "device/zsimulatedbox.h"
 #include "device/zusbbackend.h"
 #include "persist/zprojectreader.h"
+#include "tests/common/wholefile.h"
 #include "uitestutil.h"
 
 #include <QtTest>
@@ -175,12 +176,6 @@ void onNextModal(std::function<void(QWidget *)> check)
         }
     });
     timer->start(10);
-}
-
-bool writeFile(const QString &fileName, const QByteArray &content)
-{
-    QFile file(fileName);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
 }
 
 // What a reading strip shows: time and value.
@@ -369,11 +364,11 @@ void TestMainWindow::endToEndOnTheSimulatedBox()
               "message|Please choose project file saved by Quoravi of the current Version!",
               "failed because of unmatched version." },
         };
-        QVERIFY(writeFile(m_files.filePath(QStringLiteral("plain")), "not a folder"));
+        QVERIFY(writeAll(m_files.filePath(QStringLiteral("plain")), "not a folder"));
         for (const auto &[command, content, shownText, status] : errors) {
             const QString suffix = QString(command).endsWith("Settings") ? ".ini" : ".xml";
             const QString fileName = m_files.filePath((content ? "bad" : "plain/file") + suffix);
-            QVERIFY(!content || writeFile(fileName, content));
+            QVERIFY(!content || writeAll(fileName, content));
             rig.log.clear();
             rig.trigger(command, fileName);
             const QString shown = rig.log.mid(1).join('#');
